@@ -1,0 +1,33 @@
+# Front door over CMake. `make run` builds the tool and runs it on the bundled
+# sample; `make test` builds and runs every test, plain and under sanitizers.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+SAMPLE     := samples/sample.ts
+PROGRAM    ?= 0x0400
+
+.PHONY: all build run test test-plain test-asan clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	./$(BUILD)/tsnarrow $(SAMPLE)
+	./$(BUILD)/tsnarrow $(SAMPLE) $(PROGRAM) $(BUILD)/sample-$(PROGRAM).ts
+	./$(BUILD)/tsnarrow $(BUILD)/sample-$(PROGRAM).ts
+
+test: test-plain test-asan
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSNARROW_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

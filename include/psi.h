@@ -1,0 +1,36 @@
+// PSI tables: CRC, section assembly, the four table handlers and the name catalogues.
+#ifndef TSNARROW_PSI_H
+#define TSNARROW_PSI_H
+
+#include <cstdint>
+
+#include "filter_state.h"
+
+void rfc_make_crc32_table();
+uint32_t rfc_crc32(const uint8_t* data, int32_t len);
+uint32_t rfc_update_crc32(uint32_t crc, const uint8_t* data, int32_t len);
+
+void proc_pat(uint8_t* data, const MPEG2_TS_HEADER* ts_header);
+void proc_pmt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header);
+void proc_cat(const uint8_t* data, const MPEG2_TS_HEADER* ts_header);
+void proc_sdt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header);
+
+// What a user of collect_section gives it besides the packet.
+struct SECTION_USER {
+    SECTION_BUFF* buffer;
+    int table_id;
+    const char* no_payload_message;  // "%08llX: ..." with PKT_count
+    const char* table_id_message;    // "%08llX: ...[%d]..." with PKT_count and table_id
+    const char* name;                // "PMT" or "SDT", for the messages on malformed offsets
+};
+
+// Adds this packet's bytes to the user's section. True when the buffer holds a
+// complete section to be processed for this packet.
+bool collect_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const SECTION_USER& user);
+
+constexpr int TS_STREAM_TYPE_COUNT = 38;
+extern const char* const TS_STREAM_TYPE[TS_STREAM_TYPE_COUNT];
+
+void print_service_type(int32_t service_type);
+
+#endif

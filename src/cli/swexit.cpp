@@ -1,0 +1,25 @@
+// The one way out of a run: close both files, then end with a status.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli.h"
+#include "filter_state.h"
+
+exit_hook_t Exit_hook = std::exit;
+
+void swexit(int status) {
+    if (FP_in) {
+        std::fclose(FP_in);
+        FP_in = nullptr;
+    }
+    if (FP_out) {
+        // The output is buffered, so a full disk may first show here.
+        if (std::fclose(FP_out) != 0 && status == 0) {
+            std::printf("Can't write Packet data\n");
+            status = 1;
+        }
+        FP_out = nullptr;
+    }
+    Exit_hook(status);
+    std::exit(status);
+}

@@ -1,0 +1,44 @@
+// Steps the four table handlers share: locating and checking a section, and
+// the pieces their reports are made of.
+#ifndef TSNARROW_PSI_INTERNAL_H
+#define TSNARROW_PSI_INTERNAL_H
+
+#include <cstdint>
+
+#include "filter_state.h"
+
+// Big-endian fields of a section.
+inline int read_u16(const uint8_t* p) { return p[0] << 8 | p[1]; }
+inline int read_pid(const uint8_t* p) { return (p[0] & 0x1F) << 8 | p[1]; }
+inline int read_length12(const uint8_t* p) { return (p[0] & 0x0F) << 8 | p[1]; }
+inline int read_version(const uint8_t* section) { return (section[5] >> 1) & 0x1F; }
+
+// Offset of the first payload byte: behind the header, or behind the
+// adaptation field when there is one. May lie past the packet.
+int payload_offset(const uint8_t* packet, const MPEG2_TS_HEADER* header);
+
+// Length of an adaptation field that carries more than indicator bits and
+// stuffing (PCR, OPCR, splice, private data or extension); 0 otherwise.
+int kept_adaptation_length(const uint8_t* packet, const MPEG2_TS_HEADER* header);
+
+// For the single-packet tables (PAT, CAT): unit start, payload, table_id,
+// length bound, size and CRC checks. Returns the offset of the section in the
+// packet, or -1 after printing why the packet is refused.
+int locate_single_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const char* name,
+                          int table_id, int* kept_length);
+
+// A section must at least hold its fixed fields and its CRC.
+bool check_min_length(const uint8_t* section, int min_section_length, const char* name);
+// CRC over the whole section; on failure the message and a dump of the packet.
+bool check_section_crc(const uint8_t* section, int length, const char* name, const uint8_t* packet);
+// Only single-section tables are taken.
+bool check_section_numbers(const uint8_t* section, const char* name);
+
+// Report pieces.
+void print_title(const char* name);
+void print_current_next(const char* name, const uint8_t* section);
+void print_version(int version);
+void print_id_line(const char* label, int value);  // label then "0x%04X(%d)\n"
+void print_separator();
+
+#endif

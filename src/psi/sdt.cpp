@@ -1,0 +1,119 @@
+// SDT of the actual transport stream: reports every service with its type and
+// its provider and service names, converted from ARIB STD-B24 to UTF-8. The
+// walk and the conversions run in both modes; the lines only in a report run.
+#include <cstdio>
+#include <cstring>
+
+#include "arib_iconv.h"
+#include "cli.h"
+#include "psi.h"
+#include "psi_internal.h"
+
+namespace {
+
+constexpr int SDT_TABLE_ID = 0x42;
+constexpr int SDT_FIXED_BYTES = 11;  // up to the service loop
+constexpr int CRC_BYTES = 4;
+constexpr int SDT_MIN_SECTION_LENGTH = SDT_FIXED_BYTES + CRC_BYTES - 3;
+constexpr int SERVICE_ENTRY_BYTES = 5;
+constexpr int SERVICE_DESCRIPTOR_TAG = 0x48;
+constexpr int NAME_TEXT_LIMIT = 256;
+
+const SECTION_USER SDT_USER = {&SDT_sec_buff, SDT_TABLE_ID, "%08llX: Payload does not exist, aborted.",
+                               "%08llX: Invalid SDT table id[%d], aborted.", "SDT"};
+
+// One converter per name, opened in its initial state and closed after its
+// one conversion. A failure ends the run.
+void convert_name(const uint8_t* name, int length, char (&text)[NAME_TEXT_LIMIT + 1]) {
+    char work[255];
+    std::memcpy(work, name, length);
+    iconv_t cd = arib_iconv_open("UTF-8", "ARIB-B24");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        std::fputs("Can't open iconv\n", stderr);
+        swexit(1);
+    }
+    char* in = work;
+    size_t in_left = length;
+    char* out = text;
+    size_t out_left = NAME_TEXT_LIMIT;
+    if (arib_iconv(cd, &in, &in_left, &out, &out_left) != 0) {
+        std::fputs("Error at iconv()\n", stderr);
+        swexit(1);
+    }
+    *out = '\0';
+    arib_iconv_close(cd);
+}
+
+void print_name(const char* label, const uint8_t* name, int length) {
+    char text[NAME_TEXT_LIMIT + 1];
+    text[0] = '\0';
+    if (length > 0) convert_name(name, length, text);
+    if (Analyze_PSI_flag) std::printf("%s%s\n", label, text);
+}
+
+// A service descriptor. Returns the offset just past the service name, or -1
+// when the names would reach past the end of the service loop.
+int take_service_descriptor(const uint8_t* section, int pos, int loop_end) {
+    if (pos + 4 > loop_end) return -1;
+    const int provider_length = section[pos + 3];
+    const int provider_at = pos + 4;
+    if (provider_at + provider_length + 1 > loop_end) return -1;
+    const int name_length = section[provider_at + provider_length];
+    const int name_at = provider_at + provider_length + 1;
+    if (name_at + name_length > loop_end) return -1;
+    print_service_type(section[pos + 2]);
+    print_name("   Service provider name: ", section + provider_at, provider_length);
+    print_name("   Service name:          ", section + name_at, name_length);
+    return name_at + name_length;
+}
+
+// Walks the service loop. Lengths are trusted only as far as the loop's end:
+// where one would lead a read past it, the walk ends there.
+void walk_services(const uint8_t* section, int length) {
+    const int loop_end = length - CRC_BYTES;
+    int services_left = length - SDT_FIXED_BYTES - CRC_BYTES;
+    int pos = SDT_FIXED_BYTES;
+    while (services_left > 0) {
+        if (pos + SERVICE_ENTRY_BYTES > loop_end) return;
+        const uint8_t* entry = section + pos;
+        if (Analyze_PSI_flag) {
+            print_separator();
+            const int service_id = read_u16(entry);
+            std::printf("  Service ID: 0x%04X(%03d)\n", service_id, service_id);
+        }
+        int descriptors_left = read_length12(entry + 3);
+        services_left -= SERVICE_ENTRY_BYTES;
+        pos += SERVICE_ENTRY_BYTES;
+        while (descriptors_left > 0) {
+            if (pos + 2 > loop_end) return;
+            const int tag = section[pos];
+            const int len = section[pos + 1];
+            if (tag == SERVICE_DESCRIPTOR_TAG) {
+                pos = take_service_descriptor(section, pos, loop_end);
+                if (pos < 0) return;
+            } else {
+                pos += 2 + len;
+            }
+            descriptors_left -= 2 + len;
+            services_left -= 2 + len;
+        }
+    }
+}
+
+}  // namespace
+
+void proc_sdt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
+    if (!collect_section(data, ts_header, SDT_USER)) return;
+    const uint8_t* section = SDT_sec_buff.data;
+    const int length = SDT_sec_buff.length;
+    if (!check_min_length(section, SDT_MIN_SECTION_LENGTH, "SDT")) return;
+    if (!check_section_crc(section, length, "SDT", data)) return;
+    if (!check_section_numbers(section, "SDT")) return;
+    if (Analyze_PSI_flag) {
+        print_title("SDT");
+        const int version = read_version(section);
+        std::printf(" Version: %02d(0x%02X)\n", version, version);
+    }
+    walk_services(section, length);
+    if (Analyze_PSI_flag) std::fputs(" \n", stdout);
+}
