@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SAMPLE     := samples/sample.ts
 PROGRAM    ?= 0x0400
 
-.PHONY: all build run test test-plain test-asan clean
+.PHONY: all build run test test-plain test-asan install clean
 
 all: build
 
@@ -28,6 +28,10 @@ test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSNARROW_SANITIZE=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
