@@ -1,0 +1,32 @@
+// Running the real tool (or any program) as a child process, capturing its
+// output completely.
+#ifndef TSNARROW_TESTS_RUN_TOOL_H
+#define TSNARROW_TESTS_RUN_TOOL_H
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int exit_code = -1;     // exit status when the process exited normally, else -1
+    bool signaled = false;  // killed by a signal
+    int signal = 0;
+    bool timed_out = false;  // killed by run_program after the time limit
+    std::string out;         // everything written to standard output
+    std::string err;         // everything written to standard error
+};
+
+struct RunOptions {
+    std::string cwd;            // working directory of the child; empty: unchanged
+    int timeout_seconds = 120;  // the child is killed (SIGKILL) after this
+};
+
+// Runs program with args (argv[0] is program itself) through fork and execv,
+// no shell; standard input is /dev/null. If the program cannot be started,
+// exit_code is 127 and err says why.
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options = {});
+
+// Runs the built tool (TSNARROW_BIN).
+RunResult run_tool(const std::vector<std::string>& args, const RunOptions& options = {});
+
+#endif
