@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SAMPLE     := samples/sample.ts
 PROGRAM    ?= 0x0400
 
-.PHONY: all build run test test-plain test-asan install clean
+.PHONY: all build run test test-plain test-asan fuzz-smoke fuzz bench install clean
 
 all: build
 
@@ -19,7 +19,7 @@ run: build
 	./$(BUILD)/tsnarrow $(SAMPLE) $(PROGRAM) $(BUILD)/sample-$(PROGRAM).ts
 	./$(BUILD)/tsnarrow $(BUILD)/sample-$(PROGRAM).ts
 
-test: test-plain test-asan
+test: test-plain test-asan fuzz-smoke
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
@@ -28,6 +28,18 @@ test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSNARROW_SANITIZE=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+# Fuzz targets need clang's libFuzzer; the smoke run is skipped without clang.
+FUZZ_SECONDS ?= 600
+fuzz-smoke:
+	bash tests/fuzz/run.sh 5
+
+fuzz:
+	bash tests/fuzz/run.sh $(FUZZ_SECONDS)
+
+# Throughput and memory against plain copies, and the micro-benchmarks.
+bench:
+	bash bench/run.sh
 
 PREFIX ?= /usr/local
 install: build
