@@ -21,7 +21,8 @@ struct SECTION_USER {
     int table_id;
     const char* no_payload_message;  // "%08llX: ..." with PKT_count
     const char* table_id_message;    // "%08llX: ...[%d]..." with PKT_count and table_id
-    const char* name;                // "PMT" or "SDT", for the messages on malformed offsets
+    const char* name;                // "PMT" or "SDT", for the other messages
+    int min_section_length;          // its fixed fields and CRC
 };
 
 // Adds this packet's bytes to the user's section. True when the buffer holds a

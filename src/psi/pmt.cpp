@@ -16,7 +16,8 @@ constexpr int CA_DESCRIPTOR_TAG = 0x09;
 constexpr int CA_DESCRIPTOR_BYTES = 6;  // tag, length, CA_system_ID, CA_PID
 
 const SECTION_USER PMT_USER = {&PMT_sec_buff, PMT_TABLE_ID, "%08llX: Payload does not exists, aborted.",
-                               "%08llX: Invalid PMT table id[%d], aborted.", "PMT"};
+                               "%08llX: Invalid PMT table id[%d], aborted.", "PMT",
+                               PMT_MIN_SECTION_LENGTH};
 
 void set_pass(int pid, uint8_t pass) {
     if (pid != -1) PID_Filter[pid] = pass;
@@ -90,12 +91,9 @@ void print_pmt_report(const uint8_t* section) {
 }  // namespace
 
 void proc_pmt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
-    if (!collect_section(data, ts_header, PMT_USER)) return;
+    if (!take_collected_section(data, ts_header, PMT_USER)) return;
     const uint8_t* section = PMT_sec_buff.data;
     const int length = PMT_sec_buff.length;
-    if (!check_min_length(section, PMT_MIN_SECTION_LENGTH, "PMT")) return;
-    if (!check_section_crc(section, length, "PMT", data)) return;
-    if (!check_section_numbers(section, "PMT")) return;
 
     const int version = read_version(section);
     const int old_version = PMT_version;

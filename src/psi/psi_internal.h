@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "filter_state.h"
+#include "psi.h"
 
 // Big-endian fields of a section.
 inline int read_u16(const uint8_t* p) { return p[0] << 8 | p[1]; }
@@ -26,6 +27,11 @@ int kept_adaptation_length(const uint8_t* packet, const MPEG2_TS_HEADER* header)
 // packet, or -1 after printing why the packet is refused.
 int locate_single_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const char* name,
                           int table_id, int* kept_length);
+
+// For the multi-packet tables (PMT, SDT): collects the packet into the user's
+// buffer, then checks the section once it is complete. True when the buffer
+// holds a whole, intact, single-section table to take.
+bool take_collected_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const SECTION_USER& user);
 
 // A section must at least hold its fixed fields and its CRC.
 bool check_min_length(const uint8_t* section, int min_section_length, const char* name);

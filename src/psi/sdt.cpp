@@ -20,7 +20,8 @@ constexpr int SERVICE_DESCRIPTOR_TAG = 0x48;
 constexpr int NAME_TEXT_LIMIT = 256;
 
 const SECTION_USER SDT_USER = {&SDT_sec_buff, SDT_TABLE_ID, "%08llX: Payload does not exist, aborted.",
-                               "%08llX: Invalid SDT table id[%d], aborted.", "SDT"};
+                               "%08llX: Invalid SDT table id[%d], aborted.", "SDT",
+                               SDT_MIN_SECTION_LENGTH};
 
 // One converter per name, opened in its initial state and closed after its
 // one conversion. A failure ends the run.
@@ -103,12 +104,9 @@ void walk_services(const uint8_t* section, int length) {
 }  // namespace
 
 void proc_sdt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
-    if (!collect_section(data, ts_header, SDT_USER)) return;
+    if (!take_collected_section(data, ts_header, SDT_USER)) return;
     const uint8_t* section = SDT_sec_buff.data;
     const int length = SDT_sec_buff.length;
-    if (!check_min_length(section, SDT_MIN_SECTION_LENGTH, "SDT")) return;
-    if (!check_section_crc(section, length, "SDT", data)) return;
-    if (!check_section_numbers(section, "SDT")) return;
     if (Analyze_PSI_flag) {
         print_title("SDT");
         const int version = read_version(section);

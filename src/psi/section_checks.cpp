@@ -58,6 +58,14 @@ int locate_single_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, 
     return offset;
 }
 
+bool take_collected_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const SECTION_USER& user) {
+    if (!collect_section(packet, header, user)) return false;
+    const uint8_t* section = user.buffer->data;
+    return check_min_length(section, user.min_section_length, user.name) &&
+           check_section_crc(section, user.buffer->length, user.name, packet) &&
+           check_section_numbers(section, user.name);
+}
+
 bool check_min_length(const uint8_t* section, int min_section_length, const char* name) {
     const int section_length = read_length12(section + 1);
     if (section_length >= min_section_length) return true;
