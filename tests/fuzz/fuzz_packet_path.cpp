@@ -1,0 +1,98 @@
+// The per-packet path on arbitrary streams. The first three input bytes choose
+// the run: byte 0 the mode and options, bytes 1-2 the target program; the rest
+// is cut into 188- or 192-byte records handed to proc_ts_packet one by one, as
+// the packet loop does (a trailing partial record is never read). After each
+// packet: the result, the packet's new bytes and the shared state are checked.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "filter.h"
+#include "harness.h"
+#include "packet_checks.h"
+
+namespace {
+
+constexpr size_t CONTROL_BYTES = 3;
+
+// Byte 0: bit 0 extraction (else report), bit 1 -e, bit 2 -s, bit 3 -z,
+// bit 4 192-byte records, bits 5-6 -d/-D after -e, bit 7 a target in report mode.
+struct Choice {
+    RunSetup setup;
+    int framing;
+};
+
+Choice choose(const uint8_t* control) {
+    const uint8_t mode = control[0];
+    Choice c;
+    c.setup.report = !(mode & 0x01);
+    c.setup.replace_with_null = mode & 0x02;
+    c.setup.drop_si = mode & 0x04;
+    c.setup.debug = mode & 0x08;
+    c.framing = (mode & 0x10) ? TTS_PACKET_SIZE : TS_PACKET_SIZE;
+    c.setup.null_option = (mode >> 5) & 3;
+    const int number = control[1] << 8 | control[2];
+    const bool has_target = !c.setup.report || (mode & 0x80);
+    c.setup.target = has_target ? (number == 0 ? 1 : number) : -1;  // the tool takes 1 to 65535
+    return c;
+}
+
+int pid_of(const uint8_t* packet) {
+    return (packet[1] & 0x1F) << 8 | packet[2];
+}
+
+// The record as proc_ts_packet left it, against the record as it came.
+void check_packet(const uint8_t* in, const uint8_t* out, int framing, int result) {
+    const int skip = framing - TS_PACKET_SIZE;
+    FUZZ_CHECK(std::memcmp(in, out, skip) == 0);  // the timestamp header is never touched
+    const uint8_t* before = in + skip;
+    const uint8_t* after = out + skip;
+    if (before[0] != 0x47) {
+        FUZZ_CHECK(result == -1);
+        FUZZ_CHECK(std::memcmp(before, after, TS_PACKET_SIZE) == 0);
+        return;
+    }
+    FUZZ_CHECK(result == framing || result == 0);
+    FUZZ_CHECK(result != 0 || !Option_replace_to_null_flag);  // under -e nothing is dropped
+    // A null packet may also have come in as one, passed or replaced by itself.
+    const bool nulled = result == framing && Option_replace_to_null_flag && is_null_packet(after);
+    if (result == framing && !nulled) FUZZ_CHECK(PID_Filter[pid_of(after)] == 1);
+    if (nulled || std::memcmp(before, after, TS_PACKET_SIZE) == 0) return;
+    FUZZ_CHECK(pid_of(before) == 0 && PMT_PID != -1);
+    FUZZ_CHECK(is_rewritten_pat(before, after, Target_program_number, PMT_PID));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    start_harness();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < CONTROL_BYTES) return 0;
+    const Choice choice = choose(data);
+    reset_run(choice.setup);
+    const uint8_t* records = data + CONTROL_BYTES;
+    const size_t framing = static_cast<size_t>(choice.framing);
+    IN_count = static_cast<long long>((size - CONTROL_BYTES) / framing);
+    // One record's worth, allocated to size: a read or write past it is caught.
+    std::vector<uint8_t> record(framing);
+    int was_enabled = 0;
+    try {
+        for (PKT_count = 0; PKT_count < IN_count; ++PKT_count) {
+            const uint8_t* in = records + PKT_count * framing;
+            std::memcpy(record.data(), in, framing);
+            const int result = proc_ts_packet(record.data(), choice.framing);
+            check_packet(in, record.data(), choice.framing, result);
+            check_state_invariants();
+            FUZZ_CHECK(Output_enable >= was_enabled);  // once enabled, output stays enabled
+            was_enabled = Output_enable;
+        }
+    } catch (const RunExit& exit) {
+        FUZZ_CHECK(exit.status == 1);  // only a failed name conversion ends a run early
+        release_converters();
+    }
+    return 0;
+}

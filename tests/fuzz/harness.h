@@ -1,0 +1,45 @@
+// What the fuzz targets share: a run that ends through swexit unwinds back to
+// the target instead of ending the process, stdout is discarded, the tool's
+// state is reset per input as at the start of a run, and a failed check
+// aborts with a message (a crash to libFuzzer).
+#ifndef TSNARROW_FUZZ_HARNESS_H
+#define TSNARROW_FUZZ_HARNESS_H
+
+#include <cstdint>
+
+// Thrown by the exit hook in place of ending the process.
+struct RunExit {
+    int status;
+};
+
+// Installs the throwing exit hook, sends stdout to /dev/null and learns the
+// converter descriptors. Call once, from LLVMFuzzerInitialize.
+void start_harness();
+
+// The options and arguments of one run.
+struct RunSetup {
+    bool report = true;              // one or two positional arguments (no output file)
+    bool replace_with_null = false;  // -e
+    bool drop_si = false;            // -s
+    bool debug = false;              // -z
+    int null_option = 0;             // after -e: 0 none, 1 -d, 2 -D
+    int32_t target = -1;             // program number, or -1 when none is given
+};
+
+// Puts the process-wide state where a fresh run with these options has it
+// before its first packet, in the order the tool's start-up follows.
+void reset_run(const RunSetup& setup);
+
+// A conversion that ends the run leaves its converter open (the process would
+// be gone); this closes every converter so the next input finds them free.
+void release_converters();
+
+[[noreturn]] void fuzz_fail(const char* file, int line, const char* condition);
+#define FUZZ_CHECK(condition) ((condition) ? (void)0 : fuzz_fail(__FILE__, __LINE__, #condition))
+
+// What holds between packets whatever the stream: pass flags 0 or 1, PIDs in
+// range, no PMT PID 0, counts within their tables, section buffers within
+// 0 <= received <= length <= 1024, output enabled exactly once a PMT is taken.
+void check_state_invariants();
+
+#endif
