@@ -1,0 +1,402 @@
+// The target program's PMT through the real tool: output enabling, the pass
+// table across versions, the CA descriptor, the stream loop and the report.
+#include <gtest/gtest.h>
+
+#include "e2e_psi_helpers.h"
+
+using namespace psi_e2e;
+
+namespace {
+
+tsb::Packet pat_packet() {
+    return psi_packet(0x0000, usual_pat());
+}
+
+tsb::Pmt program(uint16_t pcr_pid, const std::vector<tsb::EsEntry>& streams,
+                 const tsb::Bytes& program_info = {}) {
+    tsb::Pmt pmt;
+    pmt.program_number = kProgram;
+    pmt.pcr_pid = pcr_pid;
+    pmt.program_info = program_info;
+    pmt.streams = streams;
+    return pmt;
+}
+
+tsb::EsEntry stream(uint8_t type, uint16_t pid) {
+    return {type, pid, {}, std::nullopt};
+}
+
+tsb::Bytes section(const tsb::Pmt& pmt, uint8_t version = 0, bool current_next = true) {
+    tsb::SectionOpts o;
+    o.version = version;
+    o.current_next = current_next;
+    return tsb::pmt_section(pmt, o);
+}
+
+tsb::Packet pmt_packet(const tsb::Pmt& pmt, uint8_t version = 0) {
+    return psi_packet(kPmtPid, section(pmt, version));
+}
+
+// 09 04 00 05 E1 20 for ECM PID 0x0120.
+tsb::Bytes ca(uint16_t ecm_pid) {
+    return tsb::ca_descriptor(kCaSystem, ecm_pid);
+}
+
+const std::string kVideoLine =
+    "   type       : 02: ITU-T Rec. H.262 | ISO/IEC 13818(MPEG-2)-2 Video or ISO/IEC 11172-2 constrained "
+    "parameter "
+    "video stream\n";
+
+// ------------------------------------------------------------------ output
+
+TEST(PmtOutput, TheFirstPmtEnablesOutputWithThePacketThatCompletesIt) {
+    TempDir dir;
+    const tsb::Bytes pmt = usual_pmt_section(459);
+    const tsb::Packets in = {
+        pat_packet(),
+        es_packet(kVideoPid, 0xA1),
+        es_packet(kAudioPid, 0xA2),
+        psi_packet(0x0001, usual_cat()),
+        start_packet(kPmtPid, pmt),
+        es_packet(kVideoPid, 0xA3),
+        continuation(kPmtPid, pmt, 183, 184),
+        continuation(kPmtPid, pmt, 367, 184),
+        es_packet(kVideoPid, 0xA4),
+        es_packet(kAudioPid, 0xA5),
+        es_packet(0x0010, 0xA6),
+        es_packet(0x0120, 0xA7),
+    };
+    const Outcome o = extract(dir, in);
+    EXPECT_EQ(o.text, extraction_text(in.size()));
+    EXPECT_EQ(o.out, pick(in, {7, 8, 9, 10}));
+}
+
+// Version 4 makes 0x01FF, an elementary PID of version 3, its PCR PID, and
+// 0x01FE its ECM PID: both are set first and cleared with the old streams.
+TEST(PmtOutput, AVersionChangeClearsTheOldStreamsAfterSettingTheNewPcrAndEcm) {
+    TempDir dir;
+    const tsb::Pmt v3 = program(0x0100, {stream(0x02, 0x0100), stream(0x0F, 0x01FF), stream(0x06, 0x01FE)});
+    const tsb::Pmt v4 = program(0x01FF, {stream(0x02, 0x0100), stream(0x0F, 0x0111)}, ca(0x01FE));
+    const tsb::Pmt v5 = program(0x0130, {stream(0x02, 0x0100)}, ca(0x0131));
+    const tsb::Packets in = {
+        pat_packet(),             // 0
+        pmt_packet(v3, 3),        // 1
+        es_packet(0x01FF, 0xA1),  // 2
+        es_packet(0x01FE, 0xA2),  // 3
+        es_packet(0x0111, 0xA3),  // 4
+        pmt_packet(v4, 4),        // 5
+        es_packet(0x0100, 0xA4),  // 6
+        es_packet(0x01FF, 0xA5),  // 7
+        es_packet(0x01FE, 0xA6),  // 8
+        es_packet(0x0111, 0xA7),  // 9
+        pmt_packet(v5, 5),        // 10
+        es_packet(0x0111, 0xA8),  // 11
+        es_packet(0x0130, 0xA9),  // 12
+        es_packet(0x0131, 0xAA),  // 13
+        es_packet(0x0100, 0xAB),  // 14
+    };
+    const Outcome o = extract(dir, in);
+    EXPECT_EQ(o.text, extraction_text(in.size()));
+    EXPECT_EQ(o.out, pick(in, {1, 2, 3, 5, 6, 9, 10, 12, 13, 14}));
+}
+
+// The ECM PID moves with a new CA descriptor and stays when a later version
+// has none; version 17 after version 1 is a change like any other.
+TEST(PmtOutput, TheEcmPidFollowsTheCaDescriptor) {
+    TempDir dir;
+    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
+    const tsb::Packets in = {
+        pat_packet(),
+        es_packet(0x0120, 0xA0),
+        pmt_packet(program(kVideoPid, streams, ca(0x0120)), 1),
+        es_packet(0x0120, 0xA1),
+        es_packet(0x0121, 0xA2),
+        pmt_packet(program(kVideoPid, streams, ca(0x0121)), 17),
+        es_packet(0x0120, 0xA3),
+        es_packet(0x0121, 0xA4),
+        pmt_packet(program(kVideoPid, streams), 2),
+        es_packet(0x0121, 0xA5),
+    };
+    const Outcome o = extract(dir, in);
+    EXPECT_EQ(o.out, pick(in, {2, 3, 5, 7, 8, 9}));
+}
+
+TEST(PmtOutput, APcrPidOf1FFFLetsNullPacketsPassUntilItMoves) {
+    TempDir dir;
+    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
+    const tsb::Packets in = {
+        pat_packet(),
+        pmt_packet(program(0x1FFF, streams), 0),
+        tsb::null_packet(),
+        es_packet(kVideoPid, 0xA1),
+        pmt_packet(program(kVideoPid, streams), 1),
+        tsb::null_packet(),
+    };
+    EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 4}));
+}
+
+// When the PAT moves the PMT and the PMT there keeps its version, the section
+// is not new: its list is reported but the pass table stays as it was.
+TEST(PmtOutput, ASectionOfTheSameVersionOnAMovedPidLeavesThePassTableAlone) {
+    const tsb::Bytes moved_pat = tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, [] {
+        tsb::SectionOpts o;
+        o.version = 1;
+        return o;
+    }());
+    const tsb::Pmt relisted = program(kVideoPid, {stream(0x02, kVideoPid), stream(0x0F, 0x0111)});
+    const tsb::Packets in = {
+        pat_packet(),
+        psi_packet(kPmtPid, usual_pmt_section()),
+        psi_packet(0x0000, moved_pat),
+        psi_packet(0x01E0, section(relisted)),
+        es_packet(kAudioPid, 0xA1),
+        es_packet(0x0111, 0xA2),
+    };
+    TempDir dir;
+    EXPECT_EQ(extract(dir, in).out,
+              (tsb::Packets{in[1], rewritten_pat(in[2], 1, 1, kProgram, 0x01E0), in[3], in[4]}));
+
+    TempDir report_dir;
+    EXPECT_EQ(report(report_dir, in, kProgram).text,
+              kUsualPatReport + kUsualPmtReport + kPatTitle +
+                  " PAT Current_next_indicator : true\n"
+                  " Version      : 01\n"
+                  " Transport ID : 0x0001(1)\n" +
+                  kDashes +
+                  "   Program#   : 0x0000(0)\n"
+                  "     PID      : 0x0010(16)\n" +
+                  kDashes +
+                  "   Program#   : 0x0400(1024)\n"
+                  "     PID      : 0x01E0(480)\n"
+                  "\n" +
+                  kPmtTitle +
+                  " PMT Current_next_indicator : true\n"
+                  " Version      : 00\n"
+                  " Program#     : 0x0400(1024)\n"
+                  " PCR PID      : 0x0100(256)\n" +
+                  kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + kDashes +
+                  "   stream PID : 0x0111(273)\n"
+                  "   type       : 15: ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax\n"
+                  "\n" +
+                  kDone);
+}
+
+TEST(PmtOutput, APmtOfAnotherProgramOnThePidIsTakenAlike) {
+    TempDir dir;
+    tsb::Pmt foreign = program(0x0140, {stream(0x1B, 0x0140)});
+    foreign.program_number = 0x0999;
+    const tsb::Packets in = {pat_packet(), es_packet(0x0140, 0xA0), pmt_packet(foreign),
+                             es_packet(0x0140, 0xA1), es_packet(kVideoPid, 0xA2)};
+    EXPECT_EQ(extract(dir, in).out, pick(in, {2, 3}));
+
+    TempDir report_dir;
+    EXPECT_EQ(
+        report(report_dir, in, kProgram).text,
+        kUsualPatReport + kPmtTitle +
+            " PMT Current_next_indicator : true\n"
+            " Version      : 00\n"
+            " Program#     : 0x0999(2457)\n"
+            " PCR PID      : 0x0140(320)\n" +
+            kDashes +
+            "   stream PID : 0x0140(320)\n"
+            "   type       : 27: AVC video as defined in ITU-T Rec. H.264 | ISO/IEC 14496(MPEG-4)-10 Video\n"
+            "\n" +
+            kDone);
+}
+
+// Refused sections take nothing: output never starts.
+TEST(PmtOutput, RefusedSectionsNeverEnableOutput) {
+    TempDir dir;
+    tsb::SectionOpts last1;
+    last1.last_section_number = 1;
+    tsb::SectionOpts bad_crc;
+    bad_crc.bad_crc = true;
+    const tsb::Packets in = {
+        pat_packet(),
+        psi_packet(kPmtPid, usual_pmt_section(23, last1)),
+        es_packet(kVideoPid, 0xA1),
+        psi_packet(kPmtPid, usual_pmt_section(23, bad_crc)),
+        psi_packet(kPmtPid, tsb::long_section(0x02, kProgram, {0xE1, 0x00, 0xF0})),  // section_length 12
+        es_packet(kVideoPid, 0xA2),
+    };
+    const Outcome o = extract(dir, in);
+    EXPECT_EQ(o.text, extraction_text(
+                          in.size(), {{1, "00000001: PMT section# is wrong section#:[0], last#[1], aborted."},
+                                      {3, "00000003: PMT CRC32 is wrong, aborted." + dump_line(in[3])},
+                                      {4, "00000004: PMT length is too short [12], aborted."}}));
+    EXPECT_TRUE(file_exists(dir.file("out.ts")));
+    EXPECT_TRUE(o.out.empty());
+}
+
+// ------------------------------------------------------------------ report
+
+TEST(PmtReport, StreamTypesWithAndWithoutAText) {
+    TempDir dir;
+    const tsb::Pmt pmt = program(0x0101, {stream(0x00, 0x0101), stream(0x1B, 0x0102), stream(0x23, 0x0103),
+                                          stream(0x25, 0x0104), stream(0x26, 0x0105), stream(0x80, 0x1FFE)});
+    const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, section(pmt, 9, false)), tsb::null_packet()};
+    EXPECT_EQ(
+        report(dir, in, kProgram).text,
+        kUsualPatReport + kPmtTitle +
+            " PMT Current_next_indicator : false\n"
+            " Version      : 09\n"
+            " Program#     : 0x0400(1024)\n"
+            " PCR PID      : 0x0101(257)\n" +
+            kDashes +
+            "   stream PID : 0x0101(257)\n"
+            "   type       : 00: ITU-T | ISO/IEC Reserved\n" +
+            kDashes +
+            "   stream PID : 0x0102(258)\n"
+            "   type       : 27: AVC video as defined in ITU-T Rec. H.264 | ISO/IEC 14496(MPEG-4)-10 "
+            "Video\n" +
+            kDashes +
+            "   stream PID : 0x0103(259)\n"
+            "   type       : 35: Additional view Rec. ITU-T H.264 | ISO/IEC 14496-10 video stream conforming "
+            "to one or more profiles defined in Annex A for service-compatible stereoscopic 3D services\n" +
+            kDashes +
+            "   stream PID : 0x0104(260)\n"
+            "   type       : 37: HEVC temporal video subset of an HEVC video stream conforming to one or "
+            "more profiles defined in Annex A of ITU-T Rec. H.265 | ISO/IEC 23008-2\n" +
+            kDashes +
+            "   stream PID : 0x0105(261)\n"
+            "   type       : 38: Undefined\n" +
+            kDashes +
+            "   stream PID : 0x1FFE(8190)\n"
+            "   type       : 128: Undefined\n"
+            "\n" +
+            kDone);
+}
+
+// The ECM line shows the ECM PID held, which a version without a readable CA
+// descriptor keeps: here one behind an empty descriptor, which ends the walk.
+TEST(PmtReport, TheEcmLineAndTheDescriptorWalk) {
+    TempDir dir;
+    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
+    tsb::Bytes behind_empty = tsb::descriptor(0x05, {});
+    tsb::append(behind_empty, ca(0x0121));
+    tsb::Bytes behind_other = tsb::descriptor(0x05, {'H', 'D', 'M', 'V'});
+    tsb::append(behind_other, ca(0x0122));
+    const tsb::Packets in = {
+        pat_packet(),
+        pmt_packet(program(kVideoPid, streams), 0),
+        pmt_packet(program(kVideoPid, streams, ca(0x0120)), 1),
+        pmt_packet(program(kVideoPid, streams, behind_empty), 17),
+        pmt_packet(program(kVideoPid, streams, behind_other), 18),
+    };
+    ASSERT_EQ(section(program(kVideoPid, streams, ca(0x0120)))[12], 0x09);
+    auto pmt_report = [](const char* version, const std::string& ecm_line) {
+        return kPmtTitle + " PMT Current_next_indicator : true\n Version      : " + version +
+               "\n"
+               " Program#     : 0x0400(1024)\n"
+               " PCR PID      : 0x0100(256)\n" +
+               ecm_line + kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + "\n";
+    };
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + pmt_report("00", "") +
+                                                  pmt_report("01", " ECM PID      : 0x0120(288)\n") +
+                                                  pmt_report("17", " ECM PID      : 0x0120(288)\n") +
+                                                  pmt_report("18", " ECM PID      : 0x0122(290)\n") + kDone);
+}
+
+// program_info is walked only up to the CRC, and a CA descriptor is read only
+// when its six bytes lie inside what is walked.
+TEST(PmtReport, ACaDescriptorIsReadOnlyWhenItFitsBeforeTheCrcAndInProgramInfo) {
+    TempDir dir;
+    tsb::Bytes fits = tsb::descriptor(0x0A, {'j', 'p'});
+    tsb::append(fits, ca(0x0123));
+    tsb::Bytes cut = tsb::descriptor(0x0A, {'j', 'p'});
+    tsb::append(cut, {0x09, 0x04, 0x00, 0x05});
+    tsb::Pmt fits_before_crc = program(kVideoPid, {}, fits);
+    fits_before_crc.program_info_length = 0xFFF;
+    tsb::Pmt cut_by_crc = program(kVideoPid, {}, cut);
+    cut_by_crc.program_info_length = 0xFFF;
+    tsb::Pmt cut_by_length = program(kVideoPid, {stream(0x02, kVideoPid)}, ca(0x0124));
+    cut_by_length.program_info_length = 4;  // E1 24 of the CA_PID start the stream loop
+    const tsb::Packets in = {pat_packet(), pmt_packet(cut_by_crc, 0), pmt_packet(cut_by_length, 1),
+                             pmt_packet(fits_before_crc, 2)};
+    const std::string head = kPmtTitle + " PMT Current_next_indicator : true\n";
+    const std::string program_and_pcr =
+        " Program#     : 0x0400(1024)\n"
+        " PCR PID      : 0x0100(256)\n";
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + head + " Version      : 00\n" +
+                                                  program_and_pcr + "\n" + head + " Version      : 01\n" +
+                                                  program_and_pcr + kDashes +
+                                                  "   stream PID : 0x0402(1026)\n"
+                                                  "   type       : 225: Undefined\n" +
+                                                  "\n" + head + " Version      : 02\n" + program_and_pcr +
+                                                  " ECM PID      : 0x0123(291)\n" + "\n" + kDone);
+}
+
+// Two bytes after the last whole entry: a second entry is read from them and
+// the first byte of the CRC.
+TEST(PmtReport, AnEntryCutShortByTheCrcIsStillListed) {
+    TempDir dir;
+    const tsb::Bytes pmt =
+        tsb::long_section(0x02, kProgram, {0xE1, 0x00, 0xF0, 0x00, 0x02, 0xE1, 0x00, 0xF0, 0x00, 0x1B, 0xE1});
+    const int cut_pid = 0x0100 | pmt[pmt.size() - 4];
+    char cut_line[64];
+    std::snprintf(cut_line, sizeof cut_line, "   stream PID : 0x%04X(%d)\n", cut_pid, cut_pid);
+    const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, pmt), tsb::null_packet()};
+    EXPECT_EQ(
+        report(dir, in, kProgram).text,
+        kUsualPatReport + kPmtTitle +
+            " PMT Current_next_indicator : true\n"
+            " Version      : 00\n"
+            " Program#     : 0x0400(1024)\n"
+            " PCR PID      : 0x0100(256)\n" +
+            kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + kDashes + cut_line +
+            "   type       : 27: AVC video as defined in ITU-T Rec. H.264 | ISO/IEC 14496(MPEG-4)-10 Video\n"
+            "\n" +
+            kDone);
+}
+
+TEST(PmtReport, TheShortestSectionHasNoStreams) {
+    TempDir dir;
+    const tsb::Packets in = {pat_packet(),
+                             psi_packet(kPmtPid, tsb::long_section(0x02, kProgram, {0xE1, 0x00, 0xF0, 0x00})),
+                             tsb::null_packet()};
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kPmtTitle +
+                                                  " PMT Current_next_indicator : true\n"
+                                                  " Version      : 00\n"
+                                                  " Program#     : 0x0400(1024)\n"
+                                                  " PCR PID      : 0x0100(256)\n"
+                                                  "\n" +
+                                                  kDone);
+}
+
+// A damaged section fails again with every continuation that follows it;
+// each time the dump shows the packet at hand.
+TEST(PmtReport, ADamagedSectionDumpsThePacketThatCompletedIt) {
+    TempDir dir;
+    tsb::SectionOpts bad_crc;
+    bad_crc.bad_crc = true;
+    const tsb::Bytes damaged = usual_pmt_section(459, bad_crc);
+    const tsb::Packets in = {
+        pat_packet(),
+        start_packet(kPmtPid, damaged),
+        continuation(kPmtPid, damaged, 183, 184),
+        continuation(kPmtPid, damaged, 367, 184),
+        es_packet(kPmtPid, 0x77),
+        psi_packet(kPmtPid, usual_pmt_section()),
+    };
+    EXPECT_EQ(report(dir, in, kProgram).text,
+              kUsualPatReport + "00000003: PMT CRC32 is wrong, aborted." + dump_line(in[3]) +
+                  "00000004: PMT CRC32 is wrong, aborted." + dump_line(in[4]) + kUsualPmtReport + kDone);
+}
+
+TEST(PmtReport, OnlySingleSectionPmtsAreTaken) {
+    TempDir dir;
+    tsb::SectionOpts second_of_two;
+    second_of_two.section_number = 1;
+    second_of_two.last_section_number = 1;
+    tsb::SectionOpts first_of_two;
+    first_of_two.last_section_number = 1;
+    const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, usual_pmt_section(23, first_of_two)),
+                             psi_packet(kPmtPid, usual_pmt_section(23, second_of_two))};
+    EXPECT_EQ(report(dir, in, kProgram).text,
+              kUsualPatReport +
+                  "00000001: PMT section# is wrong section#:[0], last#[1], aborted."
+                  "00000002: PMT section# is wrong section#:[1], last#[1], aborted." +
+                  kDone);
+}
+
+}  // namespace
