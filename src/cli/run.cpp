@@ -118,6 +118,15 @@ void take_arguments(int count, char** args) {
     }
 }
 
+// Prints PKT_count * 100 / IN_count and returns the first packet at which that
+// percentage changes: the loop compares instead of dividing for every packet.
+long long show_percent() {
+    const int percent = static_cast<int>(PKT_count * 100 / IN_count);
+    std::printf("\r%3d %%", percent);
+    std::fflush(stdout);
+    return ((percent + 1) * IN_count + 99) / 100;
+}
+
 [[noreturn]] void run_packet_loop(int framing, long long size) {
     static uint8_t buffer[PACKET_BUFFER_SIZE];
     const bool extraction = FP_out != nullptr;
@@ -125,23 +134,17 @@ void take_arguments(int count, char** args) {
     const uint8_t* written = strip_timestamp ? buffer + TTS_HEADER_SIZE : buffer;
     const size_t written_size = strip_timestamp ? TS_PACKET_SIZE : framing;
     IN_count = size / framing;
-    int previous_percent = -1;
+    long long next_percent_at = 0;
+    // One thread owns both files: the unlocked calls skip stdio's lock.
     for (PKT_count = 0; PKT_count < IN_count; ++PKT_count) {
-        if (std::fread(buffer, framing, 1, FP_in) != 1) {
+        if (fread_unlocked(buffer, framing, 1, FP_in) != 1) {
             std::printf("Unexpected EOF\n");
             swexit(1);
         }
-        if (extraction) {
-            const int percent = static_cast<int>(PKT_count * 100 / IN_count);
-            if (percent != previous_percent) {
-                std::printf("\r%3d %%", percent);
-                std::fflush(stdout);
-                previous_percent = percent;
-            }
-        }
+        if (extraction && PKT_count == next_percent_at) next_percent_at = show_percent();
         const int result = proc_ts_packet(buffer, framing);
         if (result != 0 && !Analyze_PSI_flag && Output_enable) {
-            if (std::fwrite(written, written_size, 1, FP_out) != 1) {
+            if (fwrite_unlocked(written, written_size, 1, FP_out) != 1) {
                 std::printf("Can't write Packet data\n");
                 swexit(1);
             }
