@@ -1,0 +1,205 @@
+// End-to-end runs of the packet loop: the percentage counter, report mode,
+// a program that never shows its PMT, and failures while the loop runs.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_cli_common.h"
+#include "support.h"
+
+namespace {
+
+using e2e::after_banner;
+
+size_t count_of(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
+
+bool ends_with(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST(CliLoop, ProgramWhosePmtNeverComesLeavesAnEmptyOutput) {
+    TempDir dir;
+    tsb::Stream s;
+    // The PAT names the PMT PID, but no PMT ever follows.
+    s.add(e2e::pat_packet()).add(e2e::payload_packet(e2e::kEsPid, 0x10)).nulls(2).add(e2e::pat_packet());
+    s.add(e2e::payload_packet(0x0012, 0x11)).add(e2e::payload_packet(e2e::kEsPid, 0x12, 1));
+    const std::string in = write_stream(dir, s);
+    const std::string out = dir.file("out.ts");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{in, "1", out}, {in, "2", out}}) {  // 2 is not in the PAT at all
+        const RunResult r = run_tool(args);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(after_banner(r.out), "\r  0 %\r 14 %\r 28 %\r 42 %\r 57 %\r 71 %\r 85 %\r100 %\nDone.\n");
+        ASSERT_TRUE(file_exists(out));
+        EXPECT_TRUE(read_bytes(out).empty());
+    }
+}
+
+// Three packets are the fewest a run accepts (384 bytes are looked at first).
+TEST(CliLoop, ShortestRunCountsInThirds) {
+    TempDir dir;
+    tsb::Stream s;
+    s.add(e2e::pat_packet()).add(e2e::pmt_packet()).add(e2e::payload_packet(e2e::kEsPid, 0x10));
+    const std::string out = dir.file("out.ts");
+    const RunResult r = run_tool({write_stream(dir, s), "1", out});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(after_banner(r.out), "\r  0 %\r 33 %\r 66 %\r100 %\nDone.\n");
+    EXPECT_EQ(read_bytes(out), e2e::pick(s.bytes(), 188, {1, 2}));
+}
+
+// The counter's text for a run of `packets`: every whole percent that some
+// packet index reaches, in order, then 100.
+std::string counter_text(int packets) {
+    std::string text;
+    int shown = -1;
+    for (int k = 0; k < packets; ++k) {
+        const int percent = k * 100 / packets;
+        if (percent == shown) continue;
+        char line[16];
+        std::snprintf(line, sizeof line, "\r%3d %%", percent);
+        text += line;
+        shown = percent;
+    }
+    return text + "\r100 %\nDone.\n";
+}
+
+TEST(CliLoop, CounterShowsEveryWholePercentReachedOnce) {
+    TempDir dir;
+    for (int packets : {4, 99, 100, 101, 150, 199, 200, 301, 333}) {
+        tsb::Stream s;
+        s.nulls(static_cast<size_t>(packets));
+        const RunResult r = run_tool({write_stream(dir, s), "1", dir.file("out.ts")});
+        EXPECT_EQ(r.exit_code, 0) << packets;
+        EXPECT_EQ(after_banner(r.out), counter_text(packets)) << packets;
+    }
+}
+
+// Each new percentage shows up just before the trace of the packet that
+// reaches it: with 200 packets, percent p at packet 2p.
+TEST(CliLoop, CounterChangesAtThePacketThatReachesTheNextPercent) {
+    TempDir dir;
+    tsb::Stream s;
+    s.nulls(200);
+    const RunResult r = run_tool({"-z", write_stream(dir, s), "1", dir.file("out.ts")});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(count_of(r.out, "\r"), 101u);
+    for (int percent = 0; percent < 100; ++percent) {
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "\r%3d %%0x%08X:\n", percent, 2 * percent);
+        EXPECT_EQ(count_of(r.out, expected), 1u) << expected;
+    }
+    EXPECT_TRUE(ends_with(r.out, "Drop Packet 1FFF\n\r100 %\nDone.\n"));
+}
+
+TEST(CliLoop, ReportModeShowsNoCounterAndCreatesNoFile) {
+    TempDir dir;
+    tsb::Stream s;
+    s.add(e2e::pat_packet()).add(e2e::pmt_packet()).add(e2e::payload_packet(e2e::kEsPid, 0x10));
+    s.nulls(1).add(e2e::pat_packet());
+    const std::string in = write_stream(dir, s);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{in}, {in, "1"}, {"-e", "-r", in, "1"}}) {
+        const RunResult r = run_tool(args);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.out.find('\r'), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find('%'), std::string::npos) << r.out;
+        EXPECT_TRUE(ends_with(r.out, "\nDone.\n")) << r.out;
+        EXPECT_EQ(e2e::list_dir(dir.path()), std::vector<std::string>{"in.ts"});
+    }
+    // With a target the PMT is taken (and reported), which would enable output
+    // in an extraction run.
+    const RunResult targeted = run_tool({in, "1"});
+    EXPECT_EQ(count_of(targeted.out, "****************** PMT Information ******************\n"), 1u);
+}
+
+bool dev_full_usable() {
+    return access("/dev/full", W_OK) == 0;
+}
+
+// Little enough output to sit in the stdio buffer: the error shows only when
+// the output is closed.
+TEST(CliLoop, WriteFailureAtCloseIsReported) {
+    if (!dev_full_usable()) GTEST_SKIP() << "/dev/full is not writable here";
+    TempDir dir;
+    tsb::Stream s;
+    s.add(e2e::pat_packet()).add(e2e::pmt_packet()).add(e2e::payload_packet(e2e::kEsPid, 0x10));
+    const RunResult r = run_tool({write_stream(dir, s), "1", "/dev/full"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(count_of(r.out, "Can't write Packet data\n"), 1u) << r.out;
+    EXPECT_TRUE(ends_with(r.out, "Can't write Packet data\n")) << r.out;
+}
+
+// More output than the 1 MiB stdio buffer holds: the error shows inside the
+// loop, which stops there.
+TEST(CliLoop, WriteFailureInsideTheLoopStopsTheRun) {
+    if (!dev_full_usable()) GTEST_SKIP() << "/dev/full is not writable here";
+    TempDir dir;
+    tsb::Stream s;
+    s.add(e2e::pat_packet()).add(e2e::pmt_packet());
+    for (int i = 0; i < 8000; ++i) s.add(e2e::payload_packet(e2e::kEsPid, 0x10, i & 15));
+    const RunResult r = run_tool({write_stream(dir, s), "1", "/dev/full"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(count_of(r.out, "Can't write Packet data\n"), 1u);
+    EXPECT_TRUE(ends_with(r.out, "Can't write Packet data\n"));
+    EXPECT_EQ(r.out.find("\r100 %"), std::string::npos);
+    EXPECT_EQ(r.out.find("Done."), std::string::npos);
+}
+
+// Runs the tool with -z on `in` in report mode, its standard output a pipe.
+// The first bytes that come out of the pipe are trace lines, so the loop has
+// begun and the size has been taken; the tool cannot run ahead of the pipe by
+// more than its capacity, so it has not read the end of a large file yet.
+// At that moment the file is cut to nothing; then the rest is drained.
+RunResult run_and_truncate_input(const std::string& in) {
+    RunResult result;
+    int out_pipe[2];
+    if (pipe(out_pipe) != 0) return result;
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null_fd = open("/dev/null", O_RDWR);
+        dup2(null_fd, STDIN_FILENO);
+        dup2(null_fd, STDERR_FILENO);
+        dup2(out_pipe[1], STDOUT_FILENO);
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        execl(TSNARROW_BIN, TSNARROW_BIN, "-z", in.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    pollfd first = {out_pipe[0], POLLIN, 0};
+    const bool ready = poll(&first, 1, 60000) == 1;
+    const bool cut = ready && truncate(in.c_str(), 0) == 0;
+    char buffer[65536];
+    for (ssize_t got; (got = read(out_pipe[0], buffer, sizeof buffer)) > 0;) result.out.append(buffer, got);
+    close(out_pipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (cut && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+    return result;
+}
+
+TEST(CliLoop, InputThatShrinksDuringTheRunEndsWithUnexpectedEof) {
+    TempDir dir;
+    // Twice the tool's 1 MiB read buffer.
+    const std::string in = write_stream(dir, [] {
+        tsb::Stream s;
+        s.nulls(12000);
+        return s;
+    }());
+    const RunResult r = run_and_truncate_input(in);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(ends_with(r.out, "Drop Packet 1FFF\nUnexpected EOF\n"))
+        << r.out.substr(r.out.size() > 200 ? r.out.size() - 200 : 0);
+    EXPECT_EQ(r.out.find("Done."), std::string::npos);
+}
+
+}  // namespace
