@@ -1,8 +1,15 @@
 // The section assembly and the four table handlers fed directly, without the
 // dispatch: any handler may get any packet, whatever its PID. Byte 0 chooses
-// report (bit 0) or extraction mode, bytes 1-2 the target program; then come
-// records of a selector byte (its value modulo 5: PAT, PMT, CAT, SDT, or the
-// assembly on a buffer of its own) and the 188 packet bytes.
+// report (bit 0) or extraction mode and whether start packets that carry a
+// whole section get its CRC_32 repaired (bit 1), bytes 1-2 the target
+// program; then come records of a selector byte and, for its value modulo 7:
+//   0-4  188 packet bytes for the PAT, PMT, CAT or SDT handler, or for the
+//        assembly on a buffer of its own;
+//   5-6  a whole PMT or SDT section: two bytes giving its size (3 to 1024),
+//        then its bytes. The table_id, section_length and CRC_32 are set
+//        right, the section is put in the handler's buffer as complete, and a
+//        continuation packet has the handler take it. This reaches the
+//        descriptor and stream walks with any content a CRC would hide.
 //
 // Checks: single-packet handlers read nothing past the packet (it is allocated
 // to size); nothing but a PAT rewrite changes a packet; the assembly follows
@@ -25,7 +32,8 @@
 namespace {
 
 constexpr size_t CONTROL_BYTES = 3;
-constexpr size_t RECORD_BYTES = 1 + TS_PACKET_SIZE;
+constexpr int PMT_TABLE_ID = 0x02;
+constexpr int SDT_TABLE_ID = 0x42;
 constexpr int MAX_SECTION_LENGTH = SECTION_BUFF_SIZE - 3;
 constexpr int ASSEMBLY_TABLE_ID = 0x02;
 
@@ -72,17 +80,23 @@ void run_collecting(Handler handler, SECTION_BUFF& buffer, const uint8_t* packet
     }
 }
 
-// The complete section once more, through a payload-only continuation packet.
+// Has the handler process its complete section (again) through a
+// payload-only continuation packet.
+void process_complete_section(Handler handler, SECTION_BUFF& buffer) {
+    std::vector<uint8_t> packet(TS_PACKET_SIZE, 0xFF);
+    const uint8_t header[4] = {0x47, 0x1F, 0xFF, 0x10};
+    std::memcpy(packet.data(), header, sizeof header);
+    run_collecting(handler, buffer, packet.data(), decode_header(packet.data()));
+}
+
+// The complete section once more: taking it again changes no pass flag.
 void replay_complete_section(Handler handler, SECTION_BUFF& buffer) {
     if (!is_complete(buffer)) return;
     uint8_t filter_before[PID_COUNT];
     std::memcpy(filter_before, PID_Filter, sizeof filter_before);
     const int32_t version_before = PMT_version;
     const uint32_t streams_before = Number_of_program;
-    std::vector<uint8_t> packet(TS_PACKET_SIZE, 0xFF);
-    const uint8_t header[4] = {0x47, 0x1F, 0xFF, 0x10};
-    std::memcpy(packet.data(), header, sizeof header);
-    run_collecting(handler, buffer, packet.data(), decode_header(packet.data()));
+    process_complete_section(handler, buffer);
     FUZZ_CHECK(std::memcmp(filter_before, PID_Filter, sizeof filter_before) == 0);
     FUZZ_CHECK(PMT_version == version_before);
     FUZZ_CHECK(Number_of_program == streams_before);
@@ -151,10 +165,27 @@ void run_assembly(const uint8_t* packet, const MPEG2_TS_HEADER& h) {
     FUZZ_CHECK(std::memcmp(Assembly_buffer.data, Assembly_model.data, Assembly_model.received) == 0);
 }
 
-void feed(uint8_t selector, const uint8_t* record_packet, std::vector<uint8_t>& packet) {
+// A whole section put straight into the handler's buffer, then taken.
+void feed_section(Handler handler, SECTION_BUFF& buffer, int table_id, const uint8_t* bytes, int size) {
+    buffer.length = buffer.received = size;
+    std::memcpy(buffer.data, bytes, size);
+    buffer.data[0] = static_cast<uint8_t>(table_id);
+    buffer.data[1] = static_cast<uint8_t>((buffer.data[1] & 0xF0) | (size - 3) >> 8);
+    buffer.data[2] = static_cast<uint8_t>(size - 3);
+    put_section_crc(buffer.data, size);
+    process_complete_section(handler, buffer);
+    replay_complete_section(handler, buffer);
+}
+
+// One 188-byte packet to a handler or to the assembly.
+void feed_packet(uint8_t selector, const uint8_t* record_packet, bool repair_crc, std::vector<uint8_t>& given,
+                 std::vector<uint8_t>& packet) {
+    std::memcpy(given.data(), record_packet, TS_PACKET_SIZE);
+    if (repair_crc) fix_section_crc(given.data());
+    record_packet = given.data();
     std::memcpy(packet.data(), record_packet, TS_PACKET_SIZE);
     const MPEG2_TS_HEADER h = decode_header(packet.data());
-    switch (selector % 5) {
+    switch (selector % 7) {
         case 0:
             proc_pat(packet.data(), &h);
             if (std::memcmp(packet.data(), record_packet, TS_PACKET_SIZE) != 0) {
@@ -193,13 +224,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     setup.report = data[0] & 1;
     const int number = data[1] << 8 | data[2];
     setup.target = number == 0 ? -1 : number;
+    const bool repair_crc = data[0] & 2;
     reset_run(setup);
     std::memset(&Assembly_buffer, 0, sizeof Assembly_buffer);
     Assembly_model = AssemblyModel();
+    std::vector<uint8_t> given(TS_PACKET_SIZE);
     std::vector<uint8_t> packet(TS_PACKET_SIZE);  // allocated to size: reads past it are caught
     try {
-        for (size_t at = CONTROL_BYTES; at + RECORD_BYTES <= size; at += RECORD_BYTES) {
-            feed(data[at], data + at + 1, packet);
+        size_t at = CONTROL_BYTES;
+        while (at < size) {
+            const uint8_t selector = data[at++];
+            if (selector % 7 < 5) {
+                if (size - at < TS_PACKET_SIZE) break;
+                feed_packet(selector, data + at, repair_crc, given, packet);
+                at += TS_PACKET_SIZE;
+            } else {
+                if (size - at < 2) break;
+                const int section_size = 3 + (data[at] << 8 | data[at + 1]) % (SECTION_BUFF_SIZE - 2);
+                at += 2;
+                if (size - at < static_cast<size_t>(section_size)) break;
+                if (selector % 7 == 5) {
+                    feed_section(proc_pmt, PMT_sec_buff, PMT_TABLE_ID, data + at, section_size);
+                } else {
+                    feed_section(proc_sdt, SDT_sec_buff, SDT_TABLE_ID, data + at, section_size);
+                }
+                at += section_size;
+            }
             check_state_invariants();
             ++PKT_count;
         }
@@ -207,5 +257,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(exit.status == 1);
         release_converters();
     }
+    check_pass_flags();
     return 0;
 }

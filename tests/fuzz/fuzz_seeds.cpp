@@ -1,7 +1,8 @@
 // Cuts transport streams (as tsgen writes them) into small seed inputs for the
 // fuzz targets, in the layout each target reads:
 //   fuzz_packet_path: mode byte, target program (2 bytes), whole records;
-//   fuzz_psi_tables:  flags byte, target program, then selector + 188 bytes;
+//   fuzz_psi_tables:  flags byte, target program, then selector + 188 bytes,
+//                     and whole PMT and SDT sections (selector, size, bytes);
 //   fuzz_arib_iconv:  one coded service or provider name from the SDT.
 // Usage: fuzz_seeds OUT_DIR STREAM...
 #include <cstdint>
@@ -82,7 +83,8 @@ void packet_path_seeds(const Stream& s, const std::string& dir, const std::strin
     const uint8_t modes[] = {0x00, 0x80, 0x01, 0x07};
     for (const Cut& cut : cuts) {
         for (uint8_t mode : modes) {
-            Bytes seed = control(mode | framing_bit, TARGET);
+            // The top bit of the program number asks for CRC repairs.
+            Bytes seed = control(mode | framing_bit, mode & 1 ? TARGET | 0x8000 : TARGET);
             for (size_t i : cut.records) seed.insert(seed.end(), s.records[i].begin(), s.records[i].end());
             char name[64];
             std::snprintf(name, sizeof name, "/%s-%s-%02x", tag.c_str(), cut.name, mode);
@@ -98,11 +100,26 @@ uint8_t selector_for(int pid) {
     return 1;  // a PMT PID
 }
 
+Bytes first_section(const Stream& s, int pid);
+
+// Selector 5 (PMT) or 6 (SDT), the size less 3, the section.
+void append_whole_section(Bytes& seed, uint8_t selector, const Bytes& section) {
+    if (section.size() < 3) return;
+    seed.push_back(selector);
+    seed.push_back(static_cast<uint8_t>((section.size() - 3) >> 8));
+    seed.push_back(static_cast<uint8_t>(section.size() - 3));
+    seed.insert(seed.end(), section.begin(), section.end());
+}
+
 void psi_table_seeds(const Stream& s, const std::string& dir, const std::string& tag) {
+    Bytes sections = control(1, TARGET);
+    append_whole_section(sections, 5, first_section(s, 0x01F0));
+    append_whole_section(sections, 6, first_section(s, SDT_PID));
+    write_file(dir + "/" + tag + "-sections", sections);
     const size_t starts[] = {0, s.records.size() / 2 - 8};
     for (size_t start : starts) {
         for (uint8_t report : {0, 1}) {
-            Bytes seed = control(report, TARGET);
+            Bytes seed = control(static_cast<uint8_t>(report | 2), TARGET);
             for (size_t i : pick(s, start, 16, is_table_pid)) {
                 const uint8_t* p = s.packet(i);
                 seed.push_back(selector_for(pid_of(p)));
@@ -115,13 +132,13 @@ void psi_table_seeds(const Stream& s, const std::string& dir, const std::string&
     }
 }
 
-// The first SDT section, from its start packet and the packets that follow on its PID.
-Bytes first_sdt_section(const Stream& s) {
+// The first section on pid, from its start packet and the packets that follow.
+Bytes first_section(const Stream& s, int pid) {
     Bytes section;
     size_t wanted = 0;
     for (size_t i = 0; i < s.records.size(); ++i) {
         const uint8_t* p = s.packet(i);
-        if (pid_of(p) != SDT_PID || !(p[3] & 0x10)) continue;
+        if (pid_of(p) != pid || !(p[3] & 0x10)) continue;
         size_t at = (p[3] & 0x20) ? 5 + p[4] : 4;
         if (at >= PACKET) continue;
         if (p[1] & 0x40) {
@@ -139,7 +156,7 @@ Bytes first_sdt_section(const Stream& s) {
 }
 
 void arib_seeds(const Stream& s, const std::string& dir, const std::string& tag) {
-    const Bytes sdt = first_sdt_section(s);
+    const Bytes sdt = first_section(s, SDT_PID);
     if (sdt.size() < 15) return;
     const size_t loop_end = sdt.size() - 4;
     int written = 0;

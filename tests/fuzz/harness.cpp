@@ -74,8 +74,11 @@ void fuzz_fail(const char* file, int line, const char* condition) {
     std::abort();
 }
 
-void check_state_invariants() {
+void check_pass_flags() {
     for (uint8_t pass : PID_Filter) FUZZ_CHECK(pass <= 1);
+}
+
+void check_state_invariants() {
     FUZZ_CHECK(is_pid_or_none(PMT_PID) && PMT_PID != 0);
     FUZZ_CHECK(is_pid_or_none(PCR_PID));
     FUZZ_CHECK(is_pid_or_none(CA_info.ECM_PID));

@@ -37,9 +37,11 @@ void release_converters();
 [[noreturn]] void fuzz_fail(const char* file, int line, const char* condition);
 #define FUZZ_CHECK(condition) ((condition) ? (void)0 : fuzz_fail(__FILE__, __LINE__, #condition))
 
-// What holds between packets whatever the stream: pass flags 0 or 1, PIDs in
-// range, no PMT PID 0, counts within their tables, section buffers within
-// 0 <= received <= length <= 1024, output enabled exactly once a PMT is taken.
+// What holds between packets whatever the stream: PIDs in range, no PMT PID
+// 0, counts within their tables, section buffers within 0 <= received <=
+// length <= 1024, output enabled exactly once a PMT is taken.
 void check_state_invariants();
+// Every pass flag 0 or 1 (a sweep of the whole table: once per input).
+void check_pass_flags();
 
 #endif

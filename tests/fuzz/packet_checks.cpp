@@ -68,3 +68,19 @@ bool is_rewritten_pat(const uint8_t* before, const uint8_t* after, int target, i
     return after[at] == 0x00 && std::memcmp(s, expected, sizeof expected) == 0 && section_crc(s, 20) == 0 &&
            all_stuffing(after + at + REWRITTEN_BYTES, after + PACKET_SIZE);
 }
+
+void put_section_crc(uint8_t* section, int size) {
+    if (size < 7) return;  // the CRC_32 would overwrite table_id or section_length
+    const uint32_t crc = section_crc(section, size - 4);
+    for (int i = 0; i < 4; ++i) section[size - 4 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+}
+
+void fix_section_crc(uint8_t* packet) {
+    if (!(packet[1] & 0x40) || !(packet[3] & 0x10)) return;
+    const int pointer_at = (packet[3] & 0x20) ? 5 + packet[4] : 4;
+    if (pointer_at >= PACKET_SIZE) return;
+    const int at = pointer_at + 1 + packet[pointer_at];
+    if (at + 3 > PACKET_SIZE) return;
+    const int size = 3 + ((packet[at + 1] & 0x0F) << 8 | packet[at + 2]);
+    if (at + size <= PACKET_SIZE) put_section_crc(packet + at, size);
+}
