@@ -89,18 +89,21 @@ TEST(PatChecks, TheSevenChecksSpeakInOrderAndChangeNothing) {
         pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, last1)),
         pat_packet(usual_pat()),
     };
-    const Outcome o = report(dir, packets, kProgram);
-    EXPECT_EQ(o.text,
-              "00000000: Unit start indicator is not set, aborted."
-              "00000001: Payload does not exist, aborted."
-              "00000002: Invalid PAT table id[2], aborted."
-              "00000003: PAT length is too long [181+0], aborted."
-              "00000004: PAT CRC32 is wrong, aborted." +
-                  dump_line(packets[4]) +
-                  "00000005: PAT length is too long [137], aborted."
-                  "00000006: PAT section# is wrong section#:[1], last#[1], aborted."
-                  "00000007: PAT section# is wrong section#:[0], last#[1], aborted." +
-                  kUsualPatReport + kDone);
+    const std::string expected =
+        "00000000: Unit start indicator is not set, aborted."
+        "00000001: Payload does not exist, aborted."
+        "00000002: Invalid PAT table id[2], aborted."
+        "00000003: PAT length is too long [181+0], aborted."
+        "00000004: PAT CRC32 is wrong, aborted." +
+        dump_line(packets[4]) +
+        "00000005: PAT length is too long [137], aborted."
+        "00000006: PAT section# is wrong section#:[1], last#[1], aborted."
+        "00000007: PAT section# is wrong section#:[0], last#[1], aborted." +
+        kUsualPatReport + kDone;
+    EXPECT_EQ(report(dir, packets, kProgram).text, expected);
+    // Behind 4-byte timestamps the same, the dump showing the 188-byte packet.
+    EXPECT_EQ(report(write_packets(dir, packets, "in192.ts", tsb::kTimestampedSize), kProgram).text,
+              expected);
 }
 
 // 180 passes the bound (and is then refused for its 42 entries), 181 not; a
@@ -185,6 +188,24 @@ TEST(PatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
               "00000004: PAT length is too short [8], aborted."
               "00000005: PAT length is too short [0], aborted." +
                   kUsualPatReport + kDone);
+}
+
+// Fewer than 13 bytes of section_length leave no room for an entry.
+TEST(PatChecks, APatWithoutEntriesIsReportedWithAnEmptyList) {
+    TempDir dir;
+    const tsb::Packets in = {pat_packet(raw_pat({})), pat_packet(raw_pat({0x00, 0x01, 0xE1}, opts(1))),
+                             tsb::null_packet()};
+    EXPECT_EQ(report(dir, in, kProgram).text, kPatTitle +
+                                                  " PAT Current_next_indicator : true\n"
+                                                  " Version      : 00\n"
+                                                  " Transport ID : 0x0001(1)\n"
+                                                  "\n" +
+                                                  kPatTitle +
+                                                  " PAT Current_next_indicator : true\n"
+                                                  " Version      : 01\n"
+                                                  " Transport ID : 0x0001(1)\n"
+                                                  "\n" +
+                                                  kDone);
 }
 
 // ---------------------------------------------------------------- versions
@@ -307,6 +328,15 @@ TEST(PatVersions, NewVersionMovesThePmtPid) {
                                    rewritten_pat(in[6], 1, 1, kProgram, 0x01E0)}));
 }
 
+// Old and new PMT PID equal: the flag is cleared, then set again.
+TEST(PatVersions, ANewVersionNamingTheSamePmtPidKeepsItPassing) {
+    TempDir dir;
+    const tsb::Packets in = {pat_packet(usual_pat()), pmt_packet(), pat_packet(usual_pat(opts(1))),
+                             pmt_packet()};
+    const Outcome o = extract(dir, in);
+    EXPECT_EQ(o.out, (tsb::Packets{in[1], rewritten_pat(in[2], 1, 1), in[3]}));
+}
+
 // ---------------------------------------------------------------- rewrite
 
 TEST(PatRewrite, WorkedExampleByteForByte) {
@@ -350,6 +380,28 @@ TEST(PatRewrite, AnAdaptationFieldWithIndicatorBitsOnlyIsDropped) {
     ASSERT_EQ(o.out.size(), 2u);
     EXPECT_EQ(o.out[1][3], 0x16);
     EXPECT_EQ(o.out[1], rewritten_pat(in[2], 1, 0));
+}
+
+// Header bits the handler does not look at stay; the pointer_field's tail
+// bytes and an empty adaptation field go.
+TEST(PatRewrite, HeaderBitsStayAndThePatMovesToByte5) {
+    TempDir dir;
+    tsb::PsiOpts with_tail;
+    with_tail.before = {0x11, 0x22, 0x33};
+    tsb::Packet flagged = psi_packet(0x0000, usual_pat(), with_tail, 9);
+    flagged[1] |= 0xA0;  // transport_error_indicator, transport_priority
+    flagged[3] |= 0xC0;  // transport_scrambling_control 3
+    const tsb::Packets in = {pat_packet(usual_pat()), pmt_packet(), flagged,
+                             start_packet(0x0000, usual_pat(), flag_field(0x00, 0))};
+    ASSERT_EQ(in[3][3], 0x30);
+    ASSERT_EQ(in[3][4], 0x00);
+    const Outcome o = extract(dir, in);
+    ASSERT_EQ(o.out.size(), 3u);
+    EXPECT_EQ(o.out[1], rewritten_pat(in[2], 1, 0));
+    EXPECT_EQ(o.out[1][1], 0xE0);
+    EXPECT_EQ(o.out[1][3], 0xD9);
+    EXPECT_EQ(o.out[2], rewritten_pat(in[3], 1, 0));
+    EXPECT_EQ(o.out[2][3], 0x10);
 }
 
 TEST(PatRewrite, AnAdaptationFieldWithAPcrStaysAndThePatFollowsIt) {

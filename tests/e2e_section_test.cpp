@@ -134,6 +134,26 @@ TEST(SectionFit, ContinuationPayloadStartsBehindTheAdaptationField) {
     EXPECT_EQ(report(write_packets(dir, in, "in192.ts", tsb::kTimestampedSize), kProgram).text, expected);
 }
 
+// Whatever follows a completed section in its packet is not looked at.
+TEST(SectionFit, OnlyTheFirstSectionOfAPacketIsTaken) {
+    TempDir dir;
+    tsb::Bytes two = usual_pmt_section();
+    tsb::append(two, usual_pmt_section(23, version(1)));
+    const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, two), tsb::null_packet()};
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kUsualPmtReport + kDone);
+}
+
+// Continuation packets are tied to the section by their PID alone.
+TEST(SectionFit, ContinuityCountersAndErrorBitsAreNotConsulted) {
+    TempDir dir;
+    const tsb::Bytes pmt = usual_pmt_section(300);
+    tsb::Packet rest = continuation(kPmtPid, pmt, 183, 184);
+    rest[1] |= 0x80;               // transport_error_indicator
+    rest[3] = 0x80 | 0x10 | 0x0B;  // scrambled, counter jumps to 11
+    const tsb::Packets in = {pat_packet(), start_packet(kPmtPid, pmt), rest};
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kUsualPmtReport + kDone);
+}
+
 // ----------------------------------------------------------------- states
 
 TEST(SectionStates, PacketsWithoutPayloadPrintTheMessageAndChangeNothing) {
@@ -230,6 +250,29 @@ TEST(SectionStates, ThePointerAreaOfTheNextStartNeverFinishesAPendingSection) {
     const tsb::Packets finished = {pat_packet(), start_packet(kPmtPid, pending),
                                    continuation(kPmtPid, pending, 183, 184)};
     EXPECT_EQ(report(dir2, finished, kProgram).text, kUsualPatReport + pmt_report_v1() + kDone);
+}
+
+// The buffer is not emptied when the PAT moves the PMT: the section started
+// on the old PID is finished by a continuation on the new one.
+TEST(SectionStates, APendingSectionSurvivesAMoveOfThePmtPid) {
+    TempDir dir;
+    const tsb::Bytes pmt = usual_pmt_section(300);
+    tsb::SectionOpts v1 = version(1);
+    const tsb::Packets in = {
+        pat_packet(),
+        start_packet(kPmtPid, pmt),
+        psi_packet(0x0000, tsb::pat_section(1, {{kProgram, 0x01E0}}, v1)),
+        continuation(0x01E0, pmt, 183, 184),
+    };
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kPatTitle +
+                                                  " PAT Current_next_indicator : true\n"
+                                                  " Version      : 01\n"
+                                                  " Transport ID : 0x0001(1)\n" +
+                                                  kDashes +
+                                                  "   Program#   : 0x0400(1024)\n"
+                                                  "     PID      : 0x01E0(480)\n"
+                                                  "\n" +
+                                                  kUsualPmtReport + kDone);
 }
 
 // ---------------------------------------------------------- sizes and offsets
