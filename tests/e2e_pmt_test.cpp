@@ -121,6 +121,37 @@ TEST(PmtOutput, TheEcmPidFollowsTheCaDescriptor) {
     EXPECT_EQ(o.out, pick(in, {2, 3, 5, 7, 8, 9}));
 }
 
+// A repeated version records its CA descriptor's ECM PID without touching the
+// pass table; the next version then clears that recorded PID, not the one
+// that passed, which goes on passing.
+TEST(PmtOutput, AnEcmPidRecordedWithoutANewVersionIsWhatTheNextVersionClears) {
+    TempDir dir;
+    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
+    const tsb::Packets in = {
+        pat_packet(),
+        pmt_packet(program(kVideoPid, streams, ca(0x0120)), 0),
+        pmt_packet(program(kVideoPid, streams, ca(0x0121)), 0),
+        es_packet(0x0120, 0xA1),
+        es_packet(0x0121, 0xA2),
+        pmt_packet(program(kVideoPid, streams, ca(0x0122)), 1),
+        es_packet(0x0120, 0xA3),
+        es_packet(0x0121, 0xA4),
+        es_packet(0x0122, 0xA5),
+    };
+    EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 5, 6, 8}));
+
+    TempDir report_dir;
+    const std::string head = kPmtTitle + " PMT Current_next_indicator : true\n";
+    const std::string body =
+        " Program#     : 0x0400(1024)\n"
+        " PCR PID      : 0x0100(256)\n";
+    const std::string list = kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + "\n";
+    EXPECT_EQ(report(report_dir, in, kProgram).text,
+              kUsualPatReport + head + " Version      : 00\n" + body + " ECM PID      : 0x0120(288)\n" +
+                  list + head + " Version      : 00\n" + body + " ECM PID      : 0x0121(289)\n" + list +
+                  head + " Version      : 01\n" + body + " ECM PID      : 0x0122(290)\n" + list + kDone);
+}
+
 TEST(PmtOutput, APcrPidOf1FFFLetsNullPacketsPassUntilItMoves) {
     TempDir dir;
     const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
