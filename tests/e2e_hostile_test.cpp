@@ -209,12 +209,16 @@ std::string pat_report(uint16_t pmt_pid = kPmtPid) {
            kDashes + "   Program#   : 0x0400(1024)\n" + pid_line + "\n";
 }
 
-const std::string kPmtHead =
-    "****************** PMT Information ******************\n"
-    " PMT Current_next_indicator : true\n"
-    " Version      : 00\n"
-    " Program#     : 0x0400(1024)\n"
-    " PCR PID      : 0x0100(256)\n";
+std::string pmt_head(int version = 0) {
+    char version_line[32];
+    std::snprintf(version_line, sizeof version_line, " Version      : %02d\n", version);
+    return std::string(
+               "****************** PMT Information ******************\n"
+               " PMT Current_next_indicator : true\n") +
+           version_line +
+           " Program#     : 0x0400(1024)\n"
+           " PCR PID      : 0x0100(256)\n";
+}
 const std::string kEcmLine = " ECM PID      : 0x0180(384)\n";
 const std::string kVideoEntry = kDashes + "   stream PID : 0x0100(256)\n" + kVideoType;
 const std::string kAudioEntry = kDashes + "   stream PID : 0x0110(272)\n" + kAudioType;
@@ -445,16 +449,14 @@ TEST(Hostile, PmtSectionLengthAtAndPastTheBuffer) {
 
     // Report mode shows every time a PMT is processed.
     Packets in = {pat_packet(), pmt_packet()};
-    std::string expected = pat_report() + kPmtHead + kVideoEntry + kAudioEntry + "\n";
+    std::string expected = pat_report() + pmt_head() + kVideoEntry + kAudioEntry + "\n";
     expected += at(in.size(), "PMT length is too long [1022], aborted.");
     in.insert(in.end(), too_long.begin(), too_long.end());
     expected += at(in.size(), "PMT length is too long [4095], aborted.");
     in.insert(in.end(), claims.begin(), claims.end());
     in.push_back(continuation);
     in.insert(in.end(), largest.begin(), largest.end());
-    expected += kPmtHead;
-    expected.replace(expected.rfind(" Version      : 00"), 18, " Version      : 01");
-    expected += kVideoEntry + "\n" + kDone;
+    expected += pmt_head(1) + kVideoEntry + "\n" + kDone;
     const ToolRun shown = report(in);
     EXPECT_TRUE(ended_with(shown, 0));
     EXPECT_EQ(shown.text, expected);
@@ -542,26 +544,26 @@ TEST(Hostile, PmtLengthsPastTheSection) {
         tsb::Pmt pmt = program_pmt();
         pmt.program_info = tsb::ca_descriptor(0x0005, kEcmPid);
         pmt.program_info_length = 1000;  // the CA descriptor lies within the section
-        cases.push_back({"program_info_length 1000", pmt, kPmtHead + kEcmLine + "\n"});
+        cases.push_back({"program_info_length 1000", pmt, pmt_head() + kEcmLine + "\n"});
     }
     {
         tsb::Pmt pmt = program_pmt();
         pmt.streams.clear();
         pmt.program_info = {0x09, 0x04, 0x00, 0x05};  // CA_PID would come from the CRC
         pmt.program_info_length = 6;
-        cases.push_back({"CA descriptor cut by the CRC", pmt, kPmtHead + "\n"});
+        cases.push_back({"CA descriptor cut by the CRC", pmt, pmt_head() + "\n"});
     }
     {
         tsb::Pmt pmt = program_pmt();
         pmt.streams[0].es_info_length = 4000;
-        cases.push_back({"ES_info_length 4000", pmt, kPmtHead + kVideoEntry + "\n"});
+        cases.push_back({"ES_info_length 4000", pmt, pmt_head() + kVideoEntry + "\n"});
     }
     {
         tsb::Pmt pmt = program_pmt();
         pmt.program_info = tsb::descriptor(0x0A, {0x6A, 0x70, 0x6E}, 255);
         tsb::append(pmt.program_info, tsb::ca_descriptor(0x0005, kEcmPid));
         cases.push_back(
-            {"descriptor_length past program_info", pmt, kPmtHead + kVideoEntry + kAudioEntry + "\n"});
+            {"descriptor_length past program_info", pmt, pmt_head() + kVideoEntry + kAudioEntry + "\n"});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -860,7 +862,7 @@ TEST(Hostile, PmtOnTheNullPid) {
 
     run = report(in);
     EXPECT_TRUE(ended_with(run, 0));
-    const std::string pmt_report = kPmtHead + kVideoEntry + kAudioEntry + "\n";
+    const std::string pmt_report = pmt_head() + kVideoEntry + kAudioEntry + "\n";
     EXPECT_EQ(run.text, pat_report(0x1FFF) + pmt_report + pmt_report + pat_report(0x1FFF) + kDone);
 }
 
