@@ -658,7 +658,7 @@ TEST(Hostile, SdtLengthsPastTheLoop) {
 TEST(Hostile, TruncatedFiles) {
     const Packet pat = pat_packet();
     const Packet pmt = pmt_packet();
-    const Bytes whole = join({pat, pmt});
+    const Bytes whole = join({pat, pmt, pat});
     const std::string too_short = "Unexpected EOF detected.\nFile isn't MPEG2_TS or Timestamped-MPEG2_TS\n";
     for (size_t size : {size_t{0}, size_t{1}, size_t{187}, size_t{188}, size_t{383}}) {
         SCOPED_TRACE(size);
@@ -669,8 +669,7 @@ TEST(Hostile, TruncatedFiles) {
         EXPECT_TRUE(wrote(run, {}));
     }
     // 384 bytes: two packets and the first 8 bytes of a third.
-    Bytes file = whole;
-    file.insert(file.end(), pat.begin(), pat.begin() + 8);
+    Bytes file(whole.begin(), whole.begin() + 384);
     ToolRun run = run_on(file, {}, {kProgramArg}, true);
     EXPECT_TRUE(ended_with(run, 0));
     EXPECT_EQ(run.text, extraction_text(2, {}));
