@@ -1,4 +1,5 @@
 // Start-up, options, arguments and the packet loop of one run.
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,8 +137,10 @@ long long show_percent() {
     const uint8_t* written = strip_timestamp ? buffer + TTS_HEADER_SIZE : buffer;
     const size_t written_size = strip_timestamp ? TS_PACKET_SIZE : framing;
     IN_count = size / framing;
+    // One thread does all the I/O: the packets are read and written with the
+    // unlocked calls, and the reports printed on the way skip stdout's lock.
+    __fsetlocking(stdout, FSETLOCKING_BYCALLER);
     long long next_percent_at = 0;
-    // One thread owns both files: the unlocked calls skip stdio's lock.
     for (PKT_count = 0; PKT_count < IN_count; ++PKT_count) {
         if (fread_unlocked(buffer, framing, 1, FP_in) != 1) {
             std::printf("Unexpected EOF\n");
