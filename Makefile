@@ -37,9 +37,12 @@ fuzz-smoke:
 fuzz:
 	bash tests/fuzz/run.sh $(FUZZ_SECONDS)
 
-# Throughput and memory against plain copies, and the micro-benchmarks.
+# Throughput and memory against plain copies, and the micro-benchmarks, from
+# a Release build of their own (the micro-benchmarks need libbenchmark-dev).
 bench:
-	bash bench/run.sh
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTSNARROW_BENCH=ON >/dev/null
+	cmake --build build-bench -j$(JOBS) --target tsnarrow tsgen tsnarrow_bench
+	bash bench/run.sh build-bench
 
 PREFIX ?= /usr/local
 install: build
