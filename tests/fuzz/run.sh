@@ -51,7 +51,9 @@ for target in "${targets[@]}"; do
     fi
     # -close_fd_mask=2: the tool's own stderr lines (failed name conversions)
     # are discarded; libFuzzer and the sanitizers keep reporting to the log.
-    if "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=2 \
+    # -use_value_profile=1: guidance from the distance between compared
+    # values, which finds off-by-one offsets that plain coverage misses.
+    if "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=2 -use_value_profile=1 \
         -print_final_stats=1 -artifact_prefix="$work/artifacts/$target-" \
         "$work/corpus/$target" "$work/seeds/$target" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
