@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,29 @@ std::vector<size_t> pick(const Stream& s, size_t from, size_t count, Keep keep) 
     return picked;
 }
 
+// From `from` on, in stream order: for each table PID the packets of its
+// first section (the start packet and what follows on that PID up to its next
+// start), and the first two packets of each other PID of the target program.
+// Tables that repeat rarely (CAT, SDT) come far apart in the stream; this
+// brings one of each into a small seed.
+std::vector<size_t> one_of_each(const Stream& s, size_t from) {
+    std::map<int, int> starts;  // per PID: start packets seen
+    std::map<int, int> taken;   // per PID: packets taken
+    std::vector<size_t> picked;
+    for (size_t i = from; i < s.records.size(); ++i) {
+        const uint8_t* p = s.packet(i);
+        const int pid = pid_of(p);
+        if (!is_target_pid(pid)) continue;
+        if (is_table_pid(pid)) {
+            if ((p[1] & 0x40) && ++starts[pid] > 1) continue;
+            if (starts[pid] == 1 && ++taken[pid] <= 6) picked.push_back(i);
+        } else if (++taken[pid] <= 2) {
+            picked.push_back(i);
+        }
+    }
+    return picked;
+}
+
 void packet_path_seeds(const Stream& s, const std::string& dir, const std::string& tag) {
     const uint8_t framing_bit = s.framing == PACKET ? 0x00 : 0x10;
     const auto any = [](int) { return true; };
@@ -76,8 +100,8 @@ void packet_path_seeds(const Stream& s, const std::string& dir, const std::strin
     };
     const Cut cuts[] = {
         {"head", pick(s, 0, 24, any)},
-        {"program", pick(s, 0, 32, is_target_pid)},
-        {"middle", pick(s, s.records.size() / 2 - 8, 32, is_target_pid)},
+        {"program", one_of_each(s, 0)},
+        {"middle", one_of_each(s, s.records.size() / 2 - 8)},
     };
     // report, report with a target, extraction, extraction with -e -s
     const uint8_t modes[] = {0x00, 0x80, 0x01, 0x07};
@@ -120,8 +144,9 @@ void psi_table_seeds(const Stream& s, const std::string& dir, const std::string&
     for (size_t start : starts) {
         for (uint8_t report : {0, 1}) {
             Bytes seed = control(static_cast<uint8_t>(report | 2), TARGET);
-            for (size_t i : pick(s, start, 16, is_table_pid)) {
+            for (size_t i : one_of_each(s, start)) {
                 const uint8_t* p = s.packet(i);
+                if (!is_table_pid(pid_of(p))) continue;
                 seed.push_back(selector_for(pid_of(p)));
                 seed.insert(seed.end(), p, p + PACKET);
             }
