@@ -176,13 +176,14 @@ std::string at(long long packet, const std::string& message) {
 
 // What an extraction run prints after its banner over `count` packets: the
 // percentage before each packet whose whole percent is new, the handler
-// messages of that packet after it, then the closing 100 and "Done.".
-// Without `done` the run ended early, after the last packet given a counter.
+// messages of that packet after it, then the closing 100 and "Done.". A run
+// that ends at packet `ended_at` prints the counter up to it and nothing more.
 std::string extraction_text(long long count, const std::map<long long, std::string>& messages,
-                            bool done = true, long long last = -1) {
+                            long long ended_at = -1) {
+    const bool done = ended_at < 0;
     std::string text;
     int previous = -1;
-    for (long long i = 0; i < count && (last < 0 || i <= last); ++i) {
+    for (long long i = 0; i < count && (done || i <= ended_at); ++i) {
         const int percent = static_cast<int>(i * 100 / count);
         if (percent != previous) {
             char line[16];
@@ -994,7 +995,7 @@ TEST(Hostile, FailedNameConversionEndsTheRun) {
         EXPECT_EQ(run.result.exit_code, 1);
         EXPECT_EQ(run.result.err, "Error at iconv()\n");
         const long long last_sdt = static_cast<long long>(2 + sdt.size());
-        EXPECT_EQ(run.text, extraction_text(in.size(), {}, false, last_sdt));
+        EXPECT_EQ(run.text, extraction_text(in.size(), {}, last_sdt));
         Packets written = {pmt, video};
         written.insert(written.end(), sdt.begin(), sdt.end() - 1);  // the last one ends the run
         EXPECT_TRUE(wrote(run, written));
