@@ -121,15 +121,6 @@ void take_arguments(int count, char** args) {
     }
 }
 
-// Prints PKT_count * 100 / IN_count and returns the first packet at which that
-// percentage changes: the loop compares instead of dividing for every packet.
-long long show_percent() {
-    const int percent = static_cast<int>(PKT_count * 100 / IN_count);
-    std::printf("\r%3d %%", percent);
-    std::fflush(stdout);
-    return ((percent + 1) * IN_count + 99) / 100;
-}
-
 [[noreturn]] void run_packet_loop(int framing, long long size) {
     static uint8_t buffer[PACKET_BUFFER_SIZE];
     const bool extraction = FP_out != nullptr;
@@ -140,13 +131,20 @@ long long show_percent() {
     // One thread does all the I/O: the packets are read and written with the
     // unlocked calls, and the reports printed on the way skip stdout's lock.
     __fsetlocking(stdout, FSETLOCKING_BYCALLER);
-    long long next_percent_at = 0;
+    int previous_percent = -1;
     for (PKT_count = 0; PKT_count < IN_count; ++PKT_count) {
         if (fread_unlocked(buffer, framing, 1, FP_in) != 1) {
             std::printf("Unexpected EOF\n");
             swexit(1);
         }
-        if (extraction && PKT_count == next_percent_at) next_percent_at = show_percent();
+        if (extraction) {
+            const int percent = static_cast<int>(PKT_count * 100 / IN_count);
+            if (percent != previous_percent) {
+                std::printf("\r%3d %%", percent);
+                std::fflush(stdout);
+                previous_percent = percent;
+            }
+        }
         const int result = proc_ts_packet(buffer, framing);
         if (result != 0 && !Analyze_PSI_flag && Output_enable) {
             if (fwrite_unlocked(written, written_size, 1, FP_out) != 1) {
