@@ -77,6 +77,12 @@ extern int32_t Output_enable;
 // Clears the pass table and both section buffers, as at the start of main.
 void clear_filter_tables();
 
+// Pass-table entries that the table handlers enter and withdraw. A PID of -1
+// means none and leaves the table alone. PID 0x0000 is never withdrawn: the
+// PAT always passes, even after a table that named PID 0 is replaced.
+void pass_pid(int32_t pid);
+void stop_pid(int32_t pid);
+
 // Puts the PAT, PMT buffer, CA and pass-table defaults in place before the
 // first packet; reads Drop_SI_flag, so it runs after the options.
 void init_variables();

@@ -36,6 +36,14 @@ namespace {
 constexpr int SI_PIDS[] = {0x0001, 0x0010, 0x0011, 0x0012, 0x0014, 0x0024, 0x0026, 0x0027};
 }  // namespace
 
+void pass_pid(int32_t pid) {
+    if (pid != -1) PID_Filter[pid] = 1;
+}
+
+void stop_pid(int32_t pid) {
+    if (pid != -1 && pid != 0x0000) PID_Filter[pid] = 0;
+}
+
 void clear_filter_tables() {
     std::memset(PID_Filter, 0, sizeof PID_Filter);
     std::memset(&PMT_sec_buff, 0, sizeof PMT_sec_buff);

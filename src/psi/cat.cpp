@@ -25,10 +25,10 @@ void take_ca_descriptors(const uint8_t* section, int section_length) {
             if (remaining < CA_DESCRIPTOR_BYTES) return;
             CA_info.CA_system_id = read_u16(descriptor + 2);
             if (version != CA_info.version) {
-                if (CA_info.EMM_PID != -1) PID_Filter[CA_info.EMM_PID] = 0;
+                stop_pid(CA_info.EMM_PID);
                 CA_info.version = version;
                 CA_info.EMM_PID = read_pid(descriptor + 4);
-                PID_Filter[CA_info.EMM_PID] = 1;
+                pass_pid(CA_info.EMM_PID);
             }
         }
         pos += len + 2;

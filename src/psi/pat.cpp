@@ -35,10 +35,10 @@ bool take_new_version(const uint8_t* section, int count) {
         if (program_number == Target_program_number) found = pid;
     }
     PAT_info.program_count = count;
-    if (PMT_PID != -1) PID_Filter[PMT_PID] = 0;
+    stop_pid(PMT_PID);
     PAT_info.version = read_version(section);
     PMT_PID = found;
-    if (found != -1) PID_Filter[found] = 1;
+    pass_pid(found);
     PAT_info.transport_stream_id = read_u16(section + 3);
     return true;
 }

@@ -19,10 +19,6 @@ const SECTION_USER PMT_USER = {&PMT_sec_buff, PMT_TABLE_ID, "%08llX: Payload doe
                                "%08llX: Invalid PMT table id[%d], aborted.", "PMT",
                                PMT_MIN_SECTION_LENGTH};
 
-void set_pass(int pid, uint8_t pass) {
-    if (pid != -1) PID_Filter[pid] = pass;
-}
-
 // The first CA descriptor of program_info names the ECM stream. The walk ends
 // at an empty descriptor, and where a descriptor would reach past program_info
 // (or past the section's CRC, whichever comes first).
@@ -35,10 +31,10 @@ void take_ca_descriptor(const uint8_t* info, int info_length, bool is_new) {
             if (pos + CA_DESCRIPTOR_BYTES > info_length) return;
             const int ca_system_id = read_u16(info + pos + 2);
             const int ecm_pid = read_pid(info + pos + 4);
-            if (is_new) set_pass(CA_info.ECM_PID, 0);
+            if (is_new) stop_pid(CA_info.ECM_PID);
             CA_info.CA_system_id = ca_system_id;
             CA_info.ECM_PID = ecm_pid;
-            if (is_new) set_pass(ecm_pid, 1);
+            if (is_new) pass_pid(ecm_pid);
             return;
         }
         if (len == 0) return;
@@ -48,7 +44,7 @@ void take_ca_descriptor(const uint8_t* info, int info_length, bool is_new) {
 
 void take_streams(const uint8_t* section, int length, int info_length, bool is_new, bool version_change) {
     if (version_change) {
-        for (uint32_t i = 0; i < Number_of_program; ++i) PID_Filter[STRM_PID[i]] = 0;
+        for (uint32_t i = 0; i < Number_of_program; ++i) stop_pid(STRM_PID[i]);
     }
     // An entry cut short by the CRC is still read, from the CRC's bytes; it
     // never reaches past the section.
@@ -59,7 +55,7 @@ void take_streams(const uint8_t* section, int length, int info_length, bool is_n
         const uint8_t* entry = section + p;
         STRM_TYPE[i] = entry[0];
         STRM_PID[i] = read_pid(entry + 1);
-        if (is_new) PID_Filter[STRM_PID[i]] = 1;
+        if (is_new) pass_pid(STRM_PID[i]);
         const int step = 5 + read_length12(entry + 3);
         p += step;
         remaining -= step;
@@ -105,9 +101,9 @@ void proc_pmt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
         if (old_version == -1) {
             Output_enable = 1;
         } else {
-            set_pass(PCR_PID, 0);
+            stop_pid(PCR_PID);
         }
-        PID_Filter[pcr_pid] = 1;
+        pass_pid(pcr_pid);
         PCR_PID = pcr_pid;
     }
     if (info_length > 0) {
