@@ -32,11 +32,6 @@ void print_ts_header(const MPEG2_TS_HEADER& h) {
     std::printf("  continuity_counter: %u\n", static_cast<unsigned>(h.continuity_counter));
 }
 
-// The PIDs dispatch_psi hands to a table handler.
-bool is_table_pid(int pid) {
-    return pid == 0x0000 || pid == PMT_PID || pid == 0x0001 || pid == 0x0011;
-}
-
 // At most one handler sees a packet. The PMT comes before the CAT and SDT, so
 // a PMT carried on 0x0001 or 0x0011 hides those tables.
 void dispatch_psi(uint8_t* packet, const MPEG2_TS_HEADER& h) {
@@ -85,12 +80,8 @@ int filter_ts_packet(uint8_t* packet) {
 
 int proc_ts_packet(uint8_t* buffer, int size) {
     uint8_t* packet = size == TS_PACKET_SIZE ? buffer : buffer + TTS_HEADER_SIZE;
-    // Only the trace and the table handlers use the decoded header; every
-    // other packet, nearly all of them, goes straight to the pass table.
-    if (Debug_flag || packet[0] != SYNC_BYTE || is_table_pid((packet[1] & 0x1F) << 8 | packet[2])) {
-        MPEG2_TS_HEADER header;
-        if (analyze_ts_header(packet, &header) < 0) return -1;
-        dispatch_psi(packet, header);
-    }
+    MPEG2_TS_HEADER header;
+    if (analyze_ts_header(packet, &header) < 0) return -1;
+    dispatch_psi(packet, header);
     return filter_ts_packet(packet) ? size : 0;
 }
