@@ -8,12 +8,6 @@ using namespace psi_e2e;
 
 namespace {
 
-tsb::SectionOpts version(uint8_t v) {
-    tsb::SectionOpts o;
-    o.version = v;
-    return o;
-}
-
 tsb::Packet cat_packet(const tsb::Bytes& descriptors, const tsb::SectionOpts& o = {}) {
     return psi_packet(0x0001, tsb::cat_section(descriptors, o));
 }
@@ -46,22 +40,14 @@ const std::string kNotValid = kCatTitle + " CAT Not Valid\n";
 
 TEST(CatChecks, TheChecksSpeakInOrderAndChangeNothing) {
     TempDir dir;
-    tsb::SectionOpts long_id;
-    long_id.section_length = 181;
-    tsb::SectionOpts bad_crc;
-    bad_crc.bad_crc = true;
-    tsb::SectionOpts bad_crc_sn1 = bad_crc;
-    bad_crc_sn1.section_number = 1;
-    tsb::SectionOpts sn1;
-    sn1.section_number = 1;
     const tsb::Packets in = {
         raw_packet(0x0001, false, 2, {183}),
         raw_packet(0x0001, true, 2, {183}),
-        start_packet(0x0001, tsb::long_section(0x00, 0xFFFF, tsb::Bytes(171, 0xFF), long_id)),
-        start_packet(0x0001, cat_of_length(181, bad_crc)),
-        start_packet(0x0001, cat_of_length(174, bad_crc), pcr_field()),
-        cat_packet(tsb::ca_descriptor(0x0006, 0x0902), bad_crc_sn1),
-        cat_packet(tsb::ca_descriptor(0x0006, 0x0902), sn1),
+        start_packet(0x0001, tsb::long_section(0x00, 0xFFFF, tsb::Bytes(171, 0xFF), claiming(181))),
+        start_packet(0x0001, cat_of_length(181, bad_crc())),
+        start_packet(0x0001, cat_of_length(174, bad_crc()), pcr_field()),
+        cat_packet(tsb::ca_descriptor(0x0006, 0x0902), bad_crc(numbered(1, 0))),
+        cat_packet(tsb::ca_descriptor(0x0006, 0x0902), numbered(1, 0)),
         cat_packet(tsb::ca_descriptor(kCaSystem, kEmmPid)),
     };
     EXPECT_EQ(report(dir, in).text,
@@ -99,11 +85,11 @@ TEST(CatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
     tsb::Bytes at185{180};
     at185.resize(181, 0x00);
     at185.insert(at185.end(), {0x01, 0xB0, 0x0F});  // table_id at byte 185
-    tsb::SectionOpts length8;
-    length8.section_length = 8;
     const tsb::Packets in = {
-        raw_packet(0x0001, true, 1, {182, 0x00}),           raw_packet(0x0001, true, 1, at185),
-        raw_packet(0x0001, true, 3, {183, 0x00}),           psi_packet(0x0001, tsb::cat_section({}, length8)),
+        raw_packet(0x0001, true, 1, {182, 0x00}),
+        raw_packet(0x0001, true, 1, at185),
+        raw_packet(0x0001, true, 3, {183, 0x00}),
+        psi_packet(0x0001, tsb::cat_section({}, claiming(8))),
         cat_packet(tsb::ca_descriptor(kCaSystem, kEmmPid)),
     };
     EXPECT_EQ(report(dir, in).text,
@@ -119,10 +105,14 @@ TEST(CatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
 TEST(CatEmm, TheFirstCaDescriptorMarksTheEmmPidAndTheSameCatChangesNothing) {
     TempDir dir;
     const tsb::Packets in = {
-        psi_packet(0x0000, usual_pat()), psi_packet(kPmtPid, usual_pmt_section()),
-        es_packet(kEmmPid, 0xA1),        psi_packet(0x0001, usual_cat()),
-        es_packet(kEmmPid, 0xA2),        psi_packet(0x0001, usual_cat()),
-        es_packet(kEmmPid, 0xA3),        es_packet(0x0902, 0xA4),
+        pat_packet(),
+        psi_packet(kPmtPid, usual_pmt_section()),
+        es_packet(kEmmPid, 0xA1),
+        psi_packet(0x0001, usual_cat()),
+        es_packet(kEmmPid, 0xA2),
+        psi_packet(0x0001, usual_cat()),
+        es_packet(kEmmPid, 0xA3),
+        es_packet(0x0902, 0xA4),
     };
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.text, extraction_text(in.size()));
@@ -137,7 +127,7 @@ TEST(CatEmm, TheFirstCaDescriptorMarksTheEmmPidAndTheSameCatChangesNothing) {
 TEST(CatEmm, ANewVersionMovesTheEmmPid) {
     TempDir dir;
     const tsb::Packets in = {
-        psi_packet(0x0000, usual_pat()),
+        pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
         cat_packet(tsb::ca_descriptor(kCaSystem, 0x0901)),
         es_packet(0x0901, 0xA1),
@@ -165,8 +155,10 @@ TEST(CatEmm, TwoCaDescriptorsInOneNewVersion) {
     tsb::append(descriptors, tsb::ca_descriptor(0x000B, 0x0902));
     ASSERT_EQ(descriptors[1], 6);
     const tsb::Packets in = {
-        psi_packet(0x0000, usual_pat()), psi_packet(kPmtPid, usual_pmt_section()),
-        cat_packet(descriptors),         es_packet(0x0901, 0xA1),
+        pat_packet(),
+        psi_packet(kPmtPid, usual_pmt_section()),
+        cat_packet(descriptors),
+        es_packet(0x0901, 0xA1),
         es_packet(0x0902, 0xA2),
     };
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3}));
@@ -193,7 +185,7 @@ TEST(CatEmm, WithoutAReadableCaDescriptorTheCatIsNotValid) {
 TEST(CatEmm, AVersionWithoutCaDescriptorKeepsTheEmmPidUntilOneComes) {
     TempDir dir;
     const tsb::Packets in = {
-        psi_packet(0x0000, usual_pat()),
+        pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
         cat_packet(tsb::ca_descriptor(kCaSystem, 0x0901), version(1)),
         cat_packet({}, version(17)),
@@ -213,9 +205,12 @@ TEST(CatEmm, AVersionWithoutCaDescriptorKeepsTheEmmPidUntilOneComes) {
 TEST(CatEmm, DroppingSiDropsTheCatButNotItsEmmPid) {
     TempDir dir;
     const tsb::Packets in = {
-        psi_packet(0x0000, usual_pat()), psi_packet(kPmtPid, usual_pmt_section()),
-        psi_packet(0x0001, usual_cat()), es_packet(kEmmPid, 0xA1),
-        es_packet(0x0010, 0xA2),         psi_packet(0x0000, usual_pat()),
+        pat_packet(),
+        psi_packet(kPmtPid, usual_pmt_section()),
+        psi_packet(0x0001, usual_cat()),
+        es_packet(kEmmPid, 0xA1),
+        es_packet(0x0010, 0xA2),
+        pat_packet(),
     };
     const Outcome o = extract(dir, in, kProgram, {"-s"});
     EXPECT_EQ(o.text, extraction_text(in.size(), {}, "option -s: Drop SI option enabled\n"));
@@ -228,13 +223,10 @@ TEST(CatEmm, ThePmtsCaDescriptorSetsTheCaSystemIdTheCatReports) {
     TempDir dir;
     tsb::Pmt pmt = usual_pmt();
     pmt.program_info = tsb::ca_descriptor(0x000A, 0x0120);
-    tsb::SectionOpts current_next0 = version(1);
-    current_next0.current_next = false;
-    const tsb::Packets in = {psi_packet(0x0000, usual_pat()), psi_packet(0x0001, usual_cat()),
-                             psi_packet(kPmtPid, tsb::pmt_section(pmt)), cat_packet({}, current_next0)};
-    const std::string pcr_line = " PCR PID      : 0x0100(256)\n";
-    std::string pmt_report = kUsualPmtReport;
-    pmt_report.insert(pmt_report.find(pcr_line) + pcr_line.size(), " ECM PID      : 0x0120(288)\n");
+    const tsb::Packets in = {pat_packet(), psi_packet(0x0001, usual_cat()),
+                             psi_packet(kPmtPid, tsb::pmt_section(pmt)), cat_packet({}, version(1, false))};
+    const std::string pmt_report =
+        pmt_head() + ecm_line("0x0120(288)") + kUsualVideoStream + kUsualAudioStream + "\n";
     EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kUsualCatReport + pmt_report +
                                                   cat_report("01", "0x000A(10)", "0x0901(2305)", "false") +
                                                   kDone);

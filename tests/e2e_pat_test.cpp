@@ -23,13 +23,6 @@ tsb::Bytes raw_pat(const tsb::Bytes& body, const tsb::SectionOpts& o = {}) {
     return tsb::long_section(0x00, 1, body, o);
 }
 
-tsb::SectionOpts opts(uint8_t version, bool current_next = true) {
-    tsb::SectionOpts o;
-    o.version = version;
-    o.current_next = current_next;
-    return o;
-}
-
 tsb::AdaptationField pcr_field() {
     tsb::AdaptationField af;
     af.pcr = tsb::Pcr{0x12345678, 0x0AB};
@@ -44,9 +37,6 @@ tsb::AdaptationField flag_field(uint8_t flags, int length) {
     return af;
 }
 
-tsb::Packet pat_packet(const tsb::Bytes& section) {
-    return psi_packet(0x0000, section);
-}
 tsb::Packet pmt_packet() {
     return psi_packet(kPmtPid, usual_pmt_section());
 }
@@ -55,8 +45,7 @@ tsb::Packet pmt_packet() {
 
 TEST(PatChecks, FirstPacketWithoutUnitStartPrintsOnlyItsMessageAndTheReportFollowsOnTheSameLine) {
     TempDir dir;
-    const Outcome o =
-        report(dir, {raw_packet(0x0000, false, 1, {0x00}), pat_packet(usual_pat()), tsb::null_packet()});
+    const Outcome o = report(dir, {raw_packet(0x0000, false, 1, {0x00}), pat_packet(), tsb::null_packet()});
     EXPECT_EQ(o.text, "00000000: Unit start indicator is not set, aborted." + kUsualPatReport + kDone);
 }
 
@@ -64,30 +53,16 @@ TEST(PatChecks, FirstPacketWithoutUnitStartPrintsOnlyItsMessageAndTheReportFollo
 // check speaks, and none of them changes what the last, good PAT finds.
 TEST(PatChecks, TheSevenChecksSpeakInOrderAndChangeNothing) {
     TempDir dir;
-    tsb::SectionOpts bad_crc_sn1;
-    bad_crc_sn1.bad_crc = true;
-    bad_crc_sn1.section_number = 1;
-    tsb::SectionOpts too_long_for_id;
-    too_long_for_id.section_length = 181;
-    tsb::SectionOpts bad_crc;
-    bad_crc.bad_crc = true;
-    tsb::SectionOpts sn1;
-    sn1.section_number = 1;
-    tsb::SectionOpts sn1_last1 = sn1;
-    sn1_last1.last_section_number = 1;
-    tsb::SectionOpts last1;
-    last1.last_section_number = 1;
-
     const tsb::Packets packets = {
         raw_packet(0x0000, false, 2, {183}),  // no unit start, no payload
         raw_packet(0x0000, true, 2, {183}),   // no payload
-        start_packet(0x0000, tsb::long_section(0x02, 1, tsb::Bytes(171, 0), too_long_for_id)),
-        start_packet(0x0000, raw_pat(tsb::Bytes(172, 0xE1), bad_crc)),  // 181, CRC wrong too
-        pat_packet(raw_pat(pat_entries(32), bad_crc_sn1)),              // 137 and section 1 too
-        pat_packet(raw_pat(pat_entries(32), sn1)),                      // 137, section 1 too
-        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, sn1_last1)),
-        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, last1)),
-        pat_packet(usual_pat()),
+        start_packet(0x0000, tsb::long_section(0x02, 1, tsb::Bytes(171, 0), claiming(181))),
+        start_packet(0x0000, raw_pat(tsb::Bytes(172, 0xE1), bad_crc())),  // 181, CRC wrong too
+        pat_packet(raw_pat(pat_entries(32), bad_crc(numbered(1, 0)))),    // 137 and section 1 too
+        pat_packet(raw_pat(pat_entries(32), numbered(1, 0))),             // 137, section 1 too
+        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, numbered(1, 1))),
+        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, numbered(0, 1))),
+        pat_packet(),
     };
     const std::string expected =
         "00000000: Unit start indicator is not set, aborted."
@@ -119,7 +94,7 @@ TEST(PatChecks, LengthBoundCountsOnlyAKeptAdaptationField) {
         start_packet(0x0000, raw_pat(tsb::Bytes(165, 0xE1)), flag_field(0x40, 7)),  // 174, RAI only
         start_packet(0x0000, raw_pat(tsb::Bytes(172, 0xE1)), flag_field(0xE0, 7)),  // 181, indicators only
         start_packet(0x0000, raw_pat(tsb::Bytes(165, 0xE1)), flag_field(0x01, 7)),  // 174, extension flag
-        pat_packet(usual_pat()),
+        pat_packet(),
     };
     ASSERT_EQ(packets[2][4], 7);
     const Outcome o = report(dir, packets, kProgram);
@@ -141,10 +116,7 @@ TEST(PatChecks, ThirtyOneEntriesAreTakenAndAStrayRemainderIsIgnored) {
     body.insert(body.end(), {0xE0, 0x12, 0x34});  // section_length 136
     const Outcome o =
         report(dir, {pat_packet(raw_pat(body)), tsb::null_packet(), tsb::null_packet()}, kProgram);
-    std::string expected = kPatTitle +
-                           " PAT Current_next_indicator : true\n"
-                           " Version      : 00\n"
-                           " Transport ID : 0x0001(1)\n";
+    std::string expected = pat_head();
     for (int i = 0; i < 31; ++i) {
         char entry[128];
         std::snprintf(entry, sizeof entry, "   Program#   : 0x%04X(%d)\n     PID      : 0x%04X(%d)\n", i + 1,
@@ -164,19 +136,14 @@ TEST(PatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
     tsb::Bytes pointer_at187{182, 0x00};
     pointer_at187.resize(183, 0xFF);
     pointer_at187.push_back(0x00);  // pointer_field 0 at byte 187
-    tsb::SectionOpts length8;
-    length8.section_length = 8;
-    tsb::SectionOpts length0_bad_crc;
-    length0_bad_crc.section_length = 0;
-    length0_bad_crc.bad_crc = true;
     const tsb::Packets packets = {
         raw_packet(0x0000, true, 1, {181, 0x00}),  // section at byte 186
         raw_packet(0x0000, true, 1, at185),
         raw_packet(0x0000, true, 3, {183, 0x00}),  // pointer_field would be byte 188
         raw_packet(0x0000, true, 3, pointer_at187),
-        pat_packet(raw_pat({}, length8)),
-        pat_packet(raw_pat({}, length0_bad_crc)),
-        pat_packet(usual_pat()),
+        pat_packet(raw_pat({}, claiming(8))),
+        pat_packet(raw_pat({}, bad_crc(claiming(0)))),
+        pat_packet(),
     };
     ASSERT_EQ(packets[3][187], 0x00);
     const Outcome o = report(dir, packets, kProgram);
@@ -193,19 +160,9 @@ TEST(PatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
 // Fewer than 13 bytes of section_length leave no room for an entry.
 TEST(PatChecks, APatWithoutEntriesIsReportedWithAnEmptyList) {
     TempDir dir;
-    const tsb::Packets in = {pat_packet(raw_pat({})), pat_packet(raw_pat({0x00, 0x01, 0xE1}, opts(1))),
+    const tsb::Packets in = {pat_packet(raw_pat({})), pat_packet(raw_pat({0x00, 0x01, 0xE1}, version(1))),
                              tsb::null_packet()};
-    EXPECT_EQ(report(dir, in, kProgram).text, kPatTitle +
-                                                  " PAT Current_next_indicator : true\n"
-                                                  " Version      : 00\n"
-                                                  " Transport ID : 0x0001(1)\n"
-                                                  "\n" +
-                                                  kPatTitle +
-                                                  " PAT Current_next_indicator : true\n"
-                                                  " Version      : 01\n"
-                                                  " Transport ID : 0x0001(1)\n"
-                                                  "\n" +
-                                                  kDone);
+    EXPECT_EQ(report(dir, in, kProgram).text, pat_head() + "\n" + pat_head("01") + "\n" + kDone);
 }
 
 // ---------------------------------------------------------------- versions
@@ -213,26 +170,13 @@ TEST(PatChecks, APatWithoutEntriesIsReportedWithAnEmptyList) {
 TEST(PatVersions, SameVersionIsReportedWithThisPacketsFieldsAndTheRememberedList) {
     TempDir dir;
     const tsb::Packets packets = {
-        pat_packet(usual_pat()),
-        pat_packet(tsb::pat_section(7, {{0, 0x0011}, {0x0500, 0x0300}}, opts(0, false))),
+        pat_packet(),
+        pat_packet(tsb::pat_section(7, {{0, 0x0011}, {0x0500, 0x0300}}, version(0, false))),
         psi_packet(0x0300, usual_pmt_section()),  // not the target's PMT PID
         pmt_packet(),
     };
     const Outcome o = report(dir, packets, kProgram);
-    EXPECT_EQ(o.text, kUsualPatReport + kPatTitle +
-                          " PAT Current_next_indicator : false\n"
-                          " Version      : 00\n"
-                          " Transport ID : 0x0007(7)\n" +
-                          kDashes +
-                          "   Program#   : 0x0000(0)\n"
-                          "     PID      : 0x0010(16)\n" +
-                          kDashes +
-                          "   Program#   : 0x0400(1024)\n"
-                          "     PID      : 0x01F0(496)\n" +
-                          kDashes +
-                          "   Program#   : 0x0408(1032)\n"
-                          "     PID      : 0x01F1(497)\n"
-                          "\n" +
+    EXPECT_EQ(o.text, kUsualPatReport + pat_head("00", "0x0007(7)", "false") + kUsualPatEntries + "\n" +
                           kUsualPmtReport + kDone);
 }
 
@@ -240,7 +184,8 @@ TEST(PatVersions, SameVersionIsReportedWithThisPacketsFieldsAndTheRememberedList
 // and the same version is examined again by its next packet.
 TEST(PatVersions, PidZeroEntryStopsANewVersionAfterCopyingTheEntriesBeforeIt) {
     TempDir dir;
-    const tsb::Bytes zero = tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}, {0x0500, 0x0000}}, opts(1));
+    const tsb::Bytes zero =
+        tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}, {0x0500, 0x0000}}, version(1));
     const tsb::Packets packets = {
         pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, kPmtPid}})),
         pat_packet(zero),
@@ -248,40 +193,17 @@ TEST(PatVersions, PidZeroEntryStopsANewVersionAfterCopyingTheEntriesBeforeIt) {
         pmt_packet(),                             // still the target's PMT PID
         psi_packet(0x01E0, usual_pmt_section()),  // not yet
         pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, kPmtPid}})),
-        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, opts(1))),
+        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, version(1))),
         psi_packet(0x01E0, usual_pmt_section()),
     };
-    const std::string header_v0 = kPatTitle +
-                                  " PAT Current_next_indicator : true\n"
-                                  " Version      : 00\n"
-                                  " Transport ID : 0x0001(1)\n" +
-                                  kDashes +
-                                  "   Program#   : 0x0000(0)\n"
-                                  "     PID      : 0x0010(16)\n" +
-                                  kDashes;
+    const std::string header_v0 = pat_head() + kNetworkEntry;
     const Outcome o = report(dir, packets, kProgram);
-    EXPECT_EQ(o.text, header_v0 +
-                          "   Program#   : 0x0400(1024)\n"
-                          "     PID      : 0x01F0(496)\n"
+    EXPECT_EQ(o.text, header_v0 + pat_entry("0x0400(1024)", "0x01F0(496)") +
                           "\n"
                           "00000001: PID of PMT is zero. aborted."
                           "00000002: PID of PMT is zero. aborted." +
-                          kUsualPmtReport + header_v0 +
-                          "   Program#   : 0x0400(1024)\n"
-                          "     PID      : 0x01E0(480)\n"
-                          "\n" +
-                          kPatTitle +
-                          " PAT Current_next_indicator : true\n"
-                          " Version      : 01\n"
-                          " Transport ID : 0x0001(1)\n" +
-                          kDashes +
-                          "   Program#   : 0x0000(0)\n"
-                          "     PID      : 0x0010(16)\n" +
-                          kDashes +
-                          "   Program#   : 0x0400(1024)\n"
-                          "     PID      : 0x01E0(480)\n"
-                          "\n" +
-                          kUsualPmtReport + kDone);
+                          kUsualPmtReport + header_v0 + pat_entry("0x0400(1024)", "0x01E0(480)") + "\n" +
+                          kMovedPatReport + kUsualPmtReport + kDone);
 }
 
 TEST(PatVersions, TheLaterOfTwoEntriesForTheTargetIsTaken) {
@@ -299,10 +221,10 @@ TEST(PatVersions, TheLaterOfTwoEntriesForTheTargetIsTaken) {
 
 TEST(PatVersions, NewVersionWithoutTheTargetStopsItsPmtAndLeavesPatsAsTheyCame) {
     TempDir dir;
-    const tsb::Bytes without = tsb::pat_section(1, {{0, 0x0010}, {kOtherProgram, kOtherPmtPid}}, opts(1));
+    const tsb::Bytes without = tsb::pat_section(1, {{0, 0x0010}, {kOtherProgram, kOtherPmtPid}}, version(1));
     const tsb::Packets in = {
-        pat_packet(usual_pat()), pmt_packet(), es_packet(kVideoPid, 0xA1),
-        pat_packet(without),     pmt_packet(), es_packet(kVideoPid, 0xA2),
+        pat_packet(),        pmt_packet(), es_packet(kVideoPid, 0xA1),
+        pat_packet(without), pmt_packet(), es_packet(kVideoPid, 0xA2),
         pat_packet(without),
     };
     const Outcome o = extract(dir, in);
@@ -312,9 +234,9 @@ TEST(PatVersions, NewVersionWithoutTheTargetStopsItsPmtAndLeavesPatsAsTheyCame) 
 
 TEST(PatVersions, NewVersionMovesThePmtPid) {
     TempDir dir;
-    const tsb::Bytes moved = tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, opts(1));
+    const tsb::Bytes moved = tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, version(1));
     const tsb::Packets in = {
-        pat_packet(usual_pat()),
+        pat_packet(),
         pmt_packet(),
         pat_packet(moved),
         pmt_packet(),                             // old PMT PID: dropped now
@@ -331,8 +253,7 @@ TEST(PatVersions, NewVersionMovesThePmtPid) {
 // Old and new PMT PID equal: the flag is cleared, then set again.
 TEST(PatVersions, ANewVersionNamingTheSamePmtPidKeepsItPassing) {
     TempDir dir;
-    const tsb::Packets in = {pat_packet(usual_pat()), pmt_packet(), pat_packet(usual_pat(opts(1))),
-                             pmt_packet()};
+    const tsb::Packets in = {pat_packet(), pmt_packet(), pat_packet(usual_pat(version(1))), pmt_packet()};
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.out, (tsb::Packets{in[1], rewritten_pat(in[2], 1, 1), in[3]}));
 }
@@ -341,7 +262,7 @@ TEST(PatVersions, ANewVersionNamingTheSamePmtPidKeepsItPassing) {
 
 TEST(PatRewrite, WorkedExampleByteForByte) {
     TempDir dir;
-    const tsb::Bytes pat = usual_pat(opts(3));
+    const tsb::Bytes pat = usual_pat(version(3));
     const tsb::Packets in = {psi_packet(0x0000, pat), pmt_packet(), psi_packet(0x0000, pat, {}, 5)};
     const Outcome o = extract(dir, in);
     ASSERT_EQ(o.out.size(), 2u);
@@ -359,9 +280,9 @@ TEST(PatRewrite, WorkedExampleByteForByte) {
 TEST(PatRewrite, SameVersionPacketIsRewrittenWithItsOwnIdAndCurrentNextOne) {
     TempDir dir;
     const tsb::Packets in = {
-        pat_packet(usual_pat(opts(3))),
+        pat_packet(usual_pat(version(3))),
         pmt_packet(),
-        pat_packet(tsb::pat_section(0x1234, {{0, 0x0011}, {kProgram, 0x01E0}}, opts(3, false))),
+        pat_packet(tsb::pat_section(0x1234, {{0, 0x0011}, {kProgram, 0x01E0}}, version(3, false))),
     };
     const Outcome o = extract(dir, in);
     ASSERT_EQ(o.out.size(), 2u);
@@ -373,8 +294,7 @@ TEST(PatRewrite, AnAdaptationFieldWithIndicatorBitsOnlyIsDropped) {
     TempDir dir;
     tsb::PsiOpts with_rai;
     with_rai.af = flag_field(0x40, 7);
-    const tsb::Packets in = {pat_packet(usual_pat()), pmt_packet(),
-                             psi_packet(0x0000, usual_pat(), with_rai, 6)};
+    const tsb::Packets in = {pat_packet(), pmt_packet(), psi_packet(0x0000, usual_pat(), with_rai, 6)};
     ASSERT_EQ(in[2][3], 0x36);
     const Outcome o = extract(dir, in);
     ASSERT_EQ(o.out.size(), 2u);
@@ -391,7 +311,7 @@ TEST(PatRewrite, HeaderBitsStayAndThePatMovesToByte5) {
     tsb::Packet flagged = psi_packet(0x0000, usual_pat(), with_tail, 9);
     flagged[1] |= 0xA0;  // transport_error_indicator, transport_priority
     flagged[3] |= 0xC0;  // transport_scrambling_control 3
-    const tsb::Packets in = {pat_packet(usual_pat()), pmt_packet(), flagged,
+    const tsb::Packets in = {pat_packet(), pmt_packet(), flagged,
                              start_packet(0x0000, usual_pat(), flag_field(0x00, 0))};
     ASSERT_EQ(in[3][3], 0x30);
     ASSERT_EQ(in[3][4], 0x00);
@@ -408,8 +328,7 @@ TEST(PatRewrite, AnAdaptationFieldWithAPcrStaysAndThePatFollowsIt) {
     TempDir dir;
     tsb::PsiOpts with_pcr;
     with_pcr.af = pcr_field();
-    const tsb::Packets in = {pat_packet(usual_pat()), pmt_packet(),
-                             psi_packet(0x0000, usual_pat(), with_pcr, 7)};
+    const tsb::Packets in = {pat_packet(), pmt_packet(), psi_packet(0x0000, usual_pat(), with_pcr, 7)};
     const Outcome o = extract(dir, in);
     ASSERT_EQ(o.out.size(), 2u);
     uint8_t cc = 7;
@@ -430,7 +349,7 @@ TEST(PatRewrite, KeptAdaptationFieldLongerThan162LeavesThePacketUnchanged) {
     tsb::AdaptationField af163 = pcr_field();
     af163.length = 163;
     const tsb::Bytes empty_pat = tsb::pat_section(1, {});
-    const tsb::Packets in = {pat_packet(usual_pat()), pmt_packet(), start_packet(0x0000, empty_pat, af163),
+    const tsb::Packets in = {pat_packet(), pmt_packet(), start_packet(0x0000, empty_pat, af163),
                              start_packet(0x0000, empty_pat, af162)};
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.text, extraction_text(in.size()));
@@ -446,13 +365,11 @@ TEST(PatRewrite, KeptAdaptationFieldLongerThan162LeavesThePacketUnchanged) {
 
 TEST(PatRewrite, RefusedPatsGoOutAsTheyCame) {
     TempDir dir;
-    tsb::SectionOpts bad_crc;
-    bad_crc.bad_crc = true;
     const tsb::Packets in = {
-        pat_packet(usual_pat()),
+        pat_packet(),
         pmt_packet(),
-        pat_packet(usual_pat(bad_crc)),
-        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x0000}}, opts(1))),
+        pat_packet(usual_pat(bad_crc())),
+        pat_packet(tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x0000}}, version(1))),
     };
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.text,

@@ -8,10 +8,6 @@ using namespace psi_e2e;
 
 namespace {
 
-tsb::Packet pat_packet() {
-    return psi_packet(0x0000, usual_pat());
-}
-
 tsb::Pmt program(uint16_t pcr_pid, const std::vector<tsb::EsEntry>& streams,
                  const tsb::Bytes& program_info = {}) {
     tsb::Pmt pmt;
@@ -26,26 +22,18 @@ tsb::EsEntry stream(uint8_t type, uint16_t pid) {
     return {type, pid, {}, std::nullopt};
 }
 
-tsb::Bytes section(const tsb::Pmt& pmt, uint8_t version = 0, bool current_next = true) {
-    tsb::SectionOpts o;
-    o.version = version;
-    o.current_next = current_next;
-    return tsb::pmt_section(pmt, o);
+tsb::Bytes section(const tsb::Pmt& pmt, uint8_t v = 0, bool current_next = true) {
+    return tsb::pmt_section(pmt, version(v, current_next));
 }
 
-tsb::Packet pmt_packet(const tsb::Pmt& pmt, uint8_t version = 0) {
-    return psi_packet(kPmtPid, section(pmt, version));
+tsb::Packet pmt_packet(const tsb::Pmt& pmt, uint8_t v = 0) {
+    return psi_packet(kPmtPid, section(pmt, v));
 }
 
 // 09 04 00 05 E1 20 for ECM PID 0x0120.
 tsb::Bytes ca(uint16_t ecm_pid) {
     return tsb::ca_descriptor(kCaSystem, ecm_pid);
 }
-
-const std::string kVideoLine =
-    "   type       : 02: ITU-T Rec. H.262 | ISO/IEC 13818(MPEG-2)-2 Video or ISO/IEC 11172-2 constrained "
-    "parameter "
-    "video stream\n";
 
 // ------------------------------------------------------------------ output
 
@@ -141,15 +129,10 @@ TEST(PmtOutput, AnEcmPidRecordedWithoutANewVersionIsWhatTheNextVersionClears) {
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 5, 6, 8}));
 
     TempDir report_dir;
-    const std::string head = kPmtTitle + " PMT Current_next_indicator : true\n";
-    const std::string body =
-        " Program#     : 0x0400(1024)\n"
-        " PCR PID      : 0x0100(256)\n";
-    const std::string list = kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + "\n";
+    const std::string list = kUsualVideoStream + "\n";
     EXPECT_EQ(report(report_dir, in, kProgram).text,
-              kUsualPatReport + head + " Version      : 00\n" + body + " ECM PID      : 0x0120(288)\n" +
-                  list + head + " Version      : 00\n" + body + " ECM PID      : 0x0121(289)\n" + list +
-                  head + " Version      : 01\n" + body + " ECM PID      : 0x0122(290)\n" + list + kDone);
+              kUsualPatReport + pmt_head("00") + ecm_line("0x0120(288)") + list + pmt_head("00") +
+                  ecm_line("0x0121(289)") + list + pmt_head("01") + ecm_line("0x0122(290)") + list + kDone);
 }
 
 TEST(PmtOutput, APcrPidOf1FFFLetsNullPacketsPassUntilItMoves) {
@@ -169,11 +152,7 @@ TEST(PmtOutput, APcrPidOf1FFFLetsNullPacketsPassUntilItMoves) {
 // When the PAT moves the PMT and the PMT there keeps its version, the section
 // is not new: its list is reported but the pass table stays as it was.
 TEST(PmtOutput, ASectionOfTheSameVersionOnAMovedPidLeavesThePassTableAlone) {
-    const tsb::Bytes moved_pat = tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, [] {
-        tsb::SectionOpts o;
-        o.version = 1;
-        return o;
-    }());
+    const tsb::Bytes moved_pat = tsb::pat_section(1, {{0, 0x0010}, {kProgram, 0x01E0}}, version(1));
     const tsb::Pmt relisted = program(kVideoPid, {stream(0x02, kVideoPid), stream(0x0F, 0x0111)});
     const tsb::Packets in = {
         pat_packet(),
@@ -189,27 +168,8 @@ TEST(PmtOutput, ASectionOfTheSameVersionOnAMovedPidLeavesThePassTableAlone) {
 
     TempDir report_dir;
     EXPECT_EQ(report(report_dir, in, kProgram).text,
-              kUsualPatReport + kUsualPmtReport + kPatTitle +
-                  " PAT Current_next_indicator : true\n"
-                  " Version      : 01\n"
-                  " Transport ID : 0x0001(1)\n" +
-                  kDashes +
-                  "   Program#   : 0x0000(0)\n"
-                  "     PID      : 0x0010(16)\n" +
-                  kDashes +
-                  "   Program#   : 0x0400(1024)\n"
-                  "     PID      : 0x01E0(480)\n"
-                  "\n" +
-                  kPmtTitle +
-                  " PMT Current_next_indicator : true\n"
-                  " Version      : 00\n"
-                  " Program#     : 0x0400(1024)\n"
-                  " PCR PID      : 0x0100(256)\n" +
-                  kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + kDashes +
-                  "   stream PID : 0x0111(273)\n"
-                  "   type       : 15: ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax\n"
-                  "\n" +
-                  kDone);
+              kUsualPatReport + kUsualPmtReport + kMovedPatReport + pmt_head() + kUsualVideoStream +
+                  pmt_stream("0x0111(273)", kAdtsAudioType) + "\n" + kDone);
 }
 
 TEST(PmtOutput, APmtOfAnotherProgramOnThePidIsTakenAlike) {
@@ -221,32 +181,19 @@ TEST(PmtOutput, APmtOfAnotherProgramOnThePidIsTakenAlike) {
     EXPECT_EQ(extract(dir, in).out, pick(in, {2, 3}));
 
     TempDir report_dir;
-    EXPECT_EQ(
-        report(report_dir, in, kProgram).text,
-        kUsualPatReport + kPmtTitle +
-            " PMT Current_next_indicator : true\n"
-            " Version      : 00\n"
-            " Program#     : 0x0999(2457)\n"
-            " PCR PID      : 0x0140(320)\n" +
-            kDashes +
-            "   stream PID : 0x0140(320)\n"
-            "   type       : 27: AVC video as defined in ITU-T Rec. H.264 | ISO/IEC 14496(MPEG-4)-10 Video\n"
-            "\n" +
-            kDone);
+    EXPECT_EQ(report(report_dir, in, kProgram).text,
+              kUsualPatReport + pmt_head("00", "0x0140(320)", "0x0999(2457)") +
+                  pmt_stream("0x0140(320)", kAvcVideoType) + "\n" + kDone);
 }
 
 // Refused sections take nothing: output never starts.
 TEST(PmtOutput, RefusedSectionsNeverEnableOutput) {
     TempDir dir;
-    tsb::SectionOpts last1;
-    last1.last_section_number = 1;
-    tsb::SectionOpts bad_crc;
-    bad_crc.bad_crc = true;
     const tsb::Packets in = {
         pat_packet(),
-        psi_packet(kPmtPid, usual_pmt_section(23, last1)),
+        psi_packet(kPmtPid, usual_pmt_section(23, numbered(0, 1))),
         es_packet(kVideoPid, 0xA1),
-        psi_packet(kPmtPid, usual_pmt_section(23, bad_crc)),
+        psi_packet(kPmtPid, usual_pmt_section(23, bad_crc())),
         psi_packet(kPmtPid, tsb::long_section(0x02, kProgram, {0xE1, 0x00, 0xF0})),  // section_length 12
         es_packet(kVideoPid, 0xA2),
     };
@@ -268,33 +215,17 @@ TEST(PmtReport, StreamTypesWithAndWithoutAText) {
     const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, section(pmt, 9, false)), tsb::null_packet()};
     EXPECT_EQ(
         report(dir, in, kProgram).text,
-        kUsualPatReport + kPmtTitle +
-            " PMT Current_next_indicator : false\n"
-            " Version      : 09\n"
-            " Program#     : 0x0400(1024)\n"
-            " PCR PID      : 0x0101(257)\n" +
-            kDashes +
-            "   stream PID : 0x0101(257)\n"
-            "   type       : 00: ITU-T | ISO/IEC Reserved\n" +
-            kDashes +
-            "   stream PID : 0x0102(258)\n"
-            "   type       : 27: AVC video as defined in ITU-T Rec. H.264 | ISO/IEC 14496(MPEG-4)-10 "
-            "Video\n" +
-            kDashes +
-            "   stream PID : 0x0103(259)\n"
-            "   type       : 35: Additional view Rec. ITU-T H.264 | ISO/IEC 14496-10 video stream conforming "
-            "to one or more profiles defined in Annex A for service-compatible stereoscopic 3D services\n" +
-            kDashes +
-            "   stream PID : 0x0104(260)\n"
-            "   type       : 37: HEVC temporal video subset of an HEVC video stream conforming to one or "
-            "more profiles defined in Annex A of ITU-T Rec. H.265 | ISO/IEC 23008-2\n" +
-            kDashes +
-            "   stream PID : 0x0105(261)\n"
-            "   type       : 38: Undefined\n" +
-            kDashes +
-            "   stream PID : 0x1FFE(8190)\n"
-            "   type       : 128: Undefined\n"
-            "\n" +
+        kUsualPatReport + pmt_head("09", "0x0101(257)", "0x0400(1024)", "false") +
+            pmt_stream("0x0101(257)", "00: ITU-T | ISO/IEC Reserved") +
+            pmt_stream("0x0102(258)", kAvcVideoType) +
+            pmt_stream("0x0103(259)",
+                       "35: Additional view Rec. ITU-T H.264 | ISO/IEC 14496-10 video stream conforming to "
+                       "one or more profiles defined in Annex A for service-compatible stereoscopic 3D "
+                       "services") +
+            pmt_stream("0x0104(260)",
+                       "37: HEVC temporal video subset of an HEVC video stream conforming to one or more "
+                       "profiles defined in Annex A of ITU-T Rec. H.265 | ISO/IEC 23008-2") +
+            pmt_stream("0x0105(261)", "38: Undefined") + pmt_stream("0x1FFE(8190)", "128: Undefined") + "\n" +
             kDone);
 }
 
@@ -315,17 +246,13 @@ TEST(PmtReport, TheEcmLineAndTheDescriptorWalk) {
         pmt_packet(program(kVideoPid, streams, behind_other), 18),
     };
     ASSERT_EQ(section(program(kVideoPid, streams, ca(0x0120)))[12], 0x09);
-    auto pmt_report = [](const char* version, const std::string& ecm_line) {
-        return kPmtTitle + " PMT Current_next_indicator : true\n Version      : " + version +
-               "\n"
-               " Program#     : 0x0400(1024)\n"
-               " PCR PID      : 0x0100(256)\n" +
-               ecm_line + kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + "\n";
+    auto pmt_report = [](const char* version, const std::string& ecm) {
+        return pmt_head(version) + ecm + kUsualVideoStream + "\n";
     };
     EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + pmt_report("00", "") +
-                                                  pmt_report("01", " ECM PID      : 0x0120(288)\n") +
-                                                  pmt_report("17", " ECM PID      : 0x0120(288)\n") +
-                                                  pmt_report("18", " ECM PID      : 0x0122(290)\n") + kDone);
+                                                  pmt_report("01", ecm_line("0x0120(288)")) +
+                                                  pmt_report("17", ecm_line("0x0120(288)")) +
+                                                  pmt_report("18", ecm_line("0x0122(290)")) + kDone);
 }
 
 // program_info is walked only up to the CRC, and a CA descriptor is read only
@@ -344,17 +271,9 @@ TEST(PmtReport, ACaDescriptorIsReadOnlyWhenItFitsBeforeTheCrcAndInProgramInfo) {
     cut_by_length.program_info_length = 4;  // E1 24 of the CA_PID start the stream loop
     const tsb::Packets in = {pat_packet(), pmt_packet(cut_by_crc, 0), pmt_packet(cut_by_length, 1),
                              pmt_packet(fits_before_crc, 2)};
-    const std::string head = kPmtTitle + " PMT Current_next_indicator : true\n";
-    const std::string program_and_pcr =
-        " Program#     : 0x0400(1024)\n"
-        " PCR PID      : 0x0100(256)\n";
-    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + head + " Version      : 00\n" +
-                                                  program_and_pcr + "\n" + head + " Version      : 01\n" +
-                                                  program_and_pcr + kDashes +
-                                                  "   stream PID : 0x0402(1026)\n"
-                                                  "   type       : 225: Undefined\n" +
-                                                  "\n" + head + " Version      : 02\n" + program_and_pcr +
-                                                  " ECM PID      : 0x0123(291)\n" + "\n" + kDone);
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + pmt_head("00") + "\n" + pmt_head("01") +
+                                                  pmt_stream("0x0402(1026)", "225: Undefined") + "\n" +
+                                                  pmt_head("02") + ecm_line("0x0123(291)") + "\n" + kDone);
 }
 
 // Two bytes after the last whole entry: a second entry is read from them and
@@ -364,20 +283,11 @@ TEST(PmtReport, AnEntryCutShortByTheCrcIsStillListed) {
     const tsb::Bytes pmt =
         tsb::long_section(0x02, kProgram, {0xE1, 0x00, 0xF0, 0x00, 0x02, 0xE1, 0x00, 0xF0, 0x00, 0x1B, 0xE1});
     const int cut_pid = 0x0100 | pmt[pmt.size() - 4];
-    char cut_line[64];
-    std::snprintf(cut_line, sizeof cut_line, "   stream PID : 0x%04X(%d)\n", cut_pid, cut_pid);
+    char cut_pid_text[16];
+    std::snprintf(cut_pid_text, sizeof cut_pid_text, "0x%04X(%d)", cut_pid, cut_pid);
     const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, pmt), tsb::null_packet()};
-    EXPECT_EQ(
-        report(dir, in, kProgram).text,
-        kUsualPatReport + kPmtTitle +
-            " PMT Current_next_indicator : true\n"
-            " Version      : 00\n"
-            " Program#     : 0x0400(1024)\n"
-            " PCR PID      : 0x0100(256)\n" +
-            kDashes + "   stream PID : 0x0100(256)\n" + kVideoLine + kDashes + cut_line +
-            "   type       : 27: AVC video as defined in ITU-T Rec. H.264 | ISO/IEC 14496(MPEG-4)-10 Video\n"
-            "\n" +
-            kDone);
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + pmt_head() + kUsualVideoStream +
+                                                  pmt_stream(cut_pid_text, kAvcVideoType) + "\n" + kDone);
 }
 
 TEST(PmtReport, TheShortestSectionHasNoStreams) {
@@ -385,22 +295,14 @@ TEST(PmtReport, TheShortestSectionHasNoStreams) {
     const tsb::Packets in = {pat_packet(),
                              psi_packet(kPmtPid, tsb::long_section(0x02, kProgram, {0xE1, 0x00, 0xF0, 0x00})),
                              tsb::null_packet()};
-    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kPmtTitle +
-                                                  " PMT Current_next_indicator : true\n"
-                                                  " Version      : 00\n"
-                                                  " Program#     : 0x0400(1024)\n"
-                                                  " PCR PID      : 0x0100(256)\n"
-                                                  "\n" +
-                                                  kDone);
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + pmt_head() + "\n" + kDone);
 }
 
 // A damaged section fails again with every continuation that follows it;
 // each time the dump shows the packet at hand.
 TEST(PmtReport, ADamagedSectionDumpsThePacketThatCompletedIt) {
     TempDir dir;
-    tsb::SectionOpts bad_crc;
-    bad_crc.bad_crc = true;
-    const tsb::Bytes damaged = usual_pmt_section(459, bad_crc);
+    const tsb::Bytes damaged = usual_pmt_section(459, bad_crc());
     const tsb::Packets in = {
         pat_packet(),
         start_packet(kPmtPid, damaged),
@@ -416,13 +318,8 @@ TEST(PmtReport, ADamagedSectionDumpsThePacketThatCompletedIt) {
 
 TEST(PmtReport, OnlySingleSectionPmtsAreTaken) {
     TempDir dir;
-    tsb::SectionOpts second_of_two;
-    second_of_two.section_number = 1;
-    second_of_two.last_section_number = 1;
-    tsb::SectionOpts first_of_two;
-    first_of_two.last_section_number = 1;
-    const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, usual_pmt_section(23, first_of_two)),
-                             psi_packet(kPmtPid, usual_pmt_section(23, second_of_two))};
+    const tsb::Packets in = {pat_packet(), psi_packet(kPmtPid, usual_pmt_section(23, numbered(0, 1))),
+                             psi_packet(kPmtPid, usual_pmt_section(23, numbered(1, 1)))};
     EXPECT_EQ(report(dir, in, kProgram).text,
               kUsualPatReport +
                   "00000001: PMT section# is wrong section#:[0], last#[1], aborted."

@@ -34,7 +34,76 @@ inline const std::string kCatTitle = "****************** CAT Information *******
 inline const std::string kDashes = "-----------------------------------------------------\n";
 inline const std::string kDone = "\nDone.\n";
 
+// ----------------------------------------------------------- report texts
+// Values are passed as printed, e.g. "0x0400(1024)".
+
+// Title, current_next_indicator, version and transport ID of a PAT report.
+inline std::string pat_head(const std::string& version = "00", const std::string& transport_id = "0x0001(1)",
+                            const std::string& current_next = "true") {
+    return kPatTitle + " PAT Current_next_indicator : " + current_next + "\n Version      : " + version +
+           "\n Transport ID : " + transport_id + "\n";
+}
+// One program of a PAT report, behind its dashes.
+inline std::string pat_entry(const std::string& program, const std::string& pid) {
+    return kDashes + "   Program#   : " + program + "\n     PID      : " + pid + "\n";
+}
+inline const std::string kNetworkEntry = pat_entry("0x0000(0)", "0x0010(16)");
+// The three programs of usual_pat().
+inline const std::string kUsualPatEntries =
+    kNetworkEntry + pat_entry("0x0400(1024)", "0x01F0(496)") + pat_entry("0x0408(1032)", "0x01F1(497)");
+// A PAT of version 1 that moves the program to PMT PID 0x01E0.
+inline const std::string kMovedPatReport =
+    pat_head("01") + kNetworkEntry + pat_entry("0x0400(1024)", "0x01E0(480)") + "\n";
+
+// Title, current_next_indicator, version, program and PCR PID of a PMT report.
+inline std::string pmt_head(const std::string& version = "00", const std::string& pcr_pid = "0x0100(256)",
+                            const std::string& program = "0x0400(1024)",
+                            const std::string& current_next = "true") {
+    return kPmtTitle + " PMT Current_next_indicator : " + current_next + "\n Version      : " + version +
+           "\n Program#     : " + program + "\n PCR PID      : " + pcr_pid + "\n";
+}
+inline std::string ecm_line(const std::string& pid) {
+    return " ECM PID      : " + pid + "\n";
+}
+// One elementary stream of a PMT report, behind its dashes.
+inline std::string pmt_stream(const std::string& pid, const std::string& type) {
+    return kDashes + "   stream PID : " + pid + "\n   type       : " + type + "\n";
+}
+inline const std::string kMpeg2VideoType =
+    "02: ITU-T Rec. H.262 | ISO/IEC 13818(MPEG-2)-2 Video or ISO/IEC 11172-2 constrained parameter video "
+    "stream";
+inline const std::string kAdtsAudioType = "15: ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax";
+inline const std::string kAvcVideoType =
+    "27: AVC video as defined in ITU-T Rec. H.264 | ISO/IEC 14496(MPEG-4)-10 Video";
+// The two streams of usual_pmt().
+inline const std::string kUsualVideoStream = pmt_stream("0x0100(256)", kMpeg2VideoType);
+inline const std::string kUsualAudioStream = pmt_stream("0x0110(272)", kAdtsAudioType);
+
 // ---------------------------------------------------------------- sections
+
+// Section options of this version (and current_next_indicator).
+inline tsb::SectionOpts version(uint8_t v, bool current_next = true) {
+    tsb::SectionOpts o;
+    o.version = v;
+    o.current_next = current_next;
+    return o;
+}
+// `o` with a damaged CRC_32, with this section_number and last_section_number,
+// or claiming this section_length.
+inline tsb::SectionOpts bad_crc(tsb::SectionOpts o = {}) {
+    o.bad_crc = true;
+    return o;
+}
+inline tsb::SectionOpts numbered(uint8_t section_number, uint8_t last_section_number,
+                                 tsb::SectionOpts o = {}) {
+    o.section_number = section_number;
+    o.last_section_number = last_section_number;
+    return o;
+}
+inline tsb::SectionOpts claiming(int section_length, tsb::SectionOpts o = {}) {
+    o.section_length = section_length;
+    return o;
+}
 
 // transport_stream_id 1: network 0x0010, 0x0400 -> 0x01F0, 0x0408 -> 0x01F1.
 inline tsb::Bytes usual_pat(const tsb::SectionOpts& o = {}) {
@@ -42,20 +111,7 @@ inline tsb::Bytes usual_pat(const tsb::SectionOpts& o = {}) {
 }
 
 // What report mode prints for usual_pat() with version 0.
-inline const std::string kUsualPatReport = kPatTitle +
-                                           " PAT Current_next_indicator : true\n"
-                                           " Version      : 00\n"
-                                           " Transport ID : 0x0001(1)\n" +
-                                           kDashes +
-                                           "   Program#   : 0x0000(0)\n"
-                                           "     PID      : 0x0010(16)\n" +
-                                           kDashes +
-                                           "   Program#   : 0x0400(1024)\n"
-                                           "     PID      : 0x01F0(496)\n" +
-                                           kDashes +
-                                           "   Program#   : 0x0408(1032)\n"
-                                           "     PID      : 0x01F1(497)\n"
-                                           "\n";
+inline const std::string kUsualPatReport = pat_head() + kUsualPatEntries + "\n";
 
 // Program 0x0400: PCR 0x0100, MPEG-2 video 0x0100, ADTS audio 0x0110. The
 // audio entry carries `es_info_bytes` of ES_info (never read by the tool),
@@ -78,20 +134,7 @@ inline tsb::Bytes usual_pmt_section(int section_length = kUsualPmtSectionLength,
 }
 
 // What report mode prints for usual_pmt() with version 0 and no ECM known.
-inline const std::string kUsualPmtReport =
-    kPmtTitle +
-    " PMT Current_next_indicator : true\n"
-    " Version      : 00\n"
-    " Program#     : 0x0400(1024)\n"
-    " PCR PID      : 0x0100(256)\n" +
-    kDashes +
-    "   stream PID : 0x0100(256)\n"
-    "   type       : 02: ITU-T Rec. H.262 | ISO/IEC 13818(MPEG-2)-2 Video or ISO/IEC 11172-2 constrained "
-    "parameter video stream\n" +
-    kDashes +
-    "   stream PID : 0x0110(272)\n"
-    "   type       : 15: ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax\n"
-    "\n";
+inline const std::string kUsualPmtReport = pmt_head() + kUsualVideoStream + kUsualAudioStream + "\n";
 
 // CAT with one CA descriptor: CA_system_id 0x0005, EMM PID 0x0901.
 inline tsb::Bytes usual_cat(const tsb::SectionOpts& o = {}) {
@@ -107,6 +150,11 @@ inline tsb::Packet psi_packet(uint16_t pid, const tsb::Bytes& sections, const ts
     tsb::Packets packets = tsb::psi_packets(pid, sections, cc, opts);
     if (packets.size() != 1) throw std::logic_error("the section needs more than one packet");
     return packets[0];
+}
+
+// A PAT packet; usual_pat() unless another section is given.
+inline tsb::Packet pat_packet(const tsb::Bytes& section = usual_pat()) {
+    return psi_packet(0x0000, section);
 }
 
 // A unit-start packet with pointer_field, `before` and the section, behind

@@ -9,10 +9,6 @@ using namespace psi_e2e;
 
 namespace {
 
-tsb::Packet pat_packet() {
-    return psi_packet(0x0000, usual_pat());
-}
-
 tsb::AdaptationField pcr_field() {
     tsb::AdaptationField af;
     af.pcr = tsb::Pcr{90000, 0};
@@ -30,29 +26,6 @@ tsb::Packet continuation_behind_af(const tsb::Bytes& section, size_t from, int a
     bytes.insert(bytes.end(), section.begin() + static_cast<long>(from),
                  section.begin() + static_cast<long>(end));
     return raw_packet(kPmtPid, false, 3, bytes);
-}
-
-std::string pmt_report_v1() {
-    return kPmtTitle +
-           " PMT Current_next_indicator : true\n"
-           " Version      : 01\n"
-           " Program#     : 0x0400(1024)\n"
-           " PCR PID      : 0x0100(256)\n" +
-           kDashes +
-           "   stream PID : 0x0100(256)\n"
-           "   type       : 02: ITU-T Rec. H.262 | ISO/IEC 13818(MPEG-2)-2 Video or ISO/IEC 11172-2 "
-           "constrained "
-           "parameter video stream\n" +
-           kDashes +
-           "   stream PID : 0x0110(272)\n"
-           "   type       : 15: ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax\n"
-           "\n";
-}
-
-tsb::SectionOpts version(uint8_t v) {
-    tsb::SectionOpts o;
-    o.version = v;
-    return o;
 }
 
 // -------------------------------------------------------------------- fit
@@ -249,7 +222,8 @@ TEST(SectionStates, ThePointerAreaOfTheNextStartNeverFinishesAPendingSection) {
     TempDir dir2;
     const tsb::Packets finished = {pat_packet(), start_packet(kPmtPid, pending),
                                    continuation(kPmtPid, pending, 183, 184)};
-    EXPECT_EQ(report(dir2, finished, kProgram).text, kUsualPatReport + pmt_report_v1() + kDone);
+    EXPECT_EQ(report(dir2, finished, kProgram).text,
+              kUsualPatReport + pmt_head("01") + kUsualVideoStream + kUsualAudioStream + "\n" + kDone);
 }
 
 // The buffer is not emptied when the PAT moves the PMT: the section started
@@ -257,21 +231,14 @@ TEST(SectionStates, ThePointerAreaOfTheNextStartNeverFinishesAPendingSection) {
 TEST(SectionStates, APendingSectionSurvivesAMoveOfThePmtPid) {
     TempDir dir;
     const tsb::Bytes pmt = usual_pmt_section(300);
-    tsb::SectionOpts v1 = version(1);
     const tsb::Packets in = {
         pat_packet(),
         start_packet(kPmtPid, pmt),
-        psi_packet(0x0000, tsb::pat_section(1, {{kProgram, 0x01E0}}, v1)),
+        psi_packet(0x0000, tsb::pat_section(1, {{kProgram, 0x01E0}}, version(1))),
         continuation(0x01E0, pmt, 183, 184),
     };
-    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kPatTitle +
-                                                  " PAT Current_next_indicator : true\n"
-                                                  " Version      : 01\n"
-                                                  " Transport ID : 0x0001(1)\n" +
-                                                  kDashes +
-                                                  "   Program#   : 0x0400(1024)\n"
-                                                  "     PID      : 0x01E0(480)\n"
-                                                  "\n" +
+    EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + pat_head("01") +
+                                                  pat_entry("0x0400(1024)", "0x01E0(480)") + "\n" +
                                                   kUsualPmtReport + kDone);
 }
 
@@ -292,9 +259,7 @@ TEST(SectionLimits, TheLargestSectionOf1024BytesIsAssembled) {
 // emptied, so neither its continuations nor the earlier section come back.
 TEST(SectionLimits, ASectionLongerThan1021IsDroppedWithItsContinuations) {
     TempDir dir;
-    tsb::SectionOpts too_long;
-    too_long.section_length = 1022;
-    const tsb::Bytes huge = usual_pmt_section(1021, too_long);
+    const tsb::Bytes huge = usual_pmt_section(1021, claiming(1022));
     const tsb::Packets in = {
         pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
