@@ -27,14 +27,7 @@ tsb::AdaptationField pcr_field() {
     return af;
 }
 
-std::string cat_report(const char* version, const char* ca_system_id, const char* emm_pid,
-                       const char* current_next = "true") {
-    return kCatTitle + " CAT Current_next_indicator : " + current_next + "\n Version      : " + version +
-           "\n CA_system_id : " + ca_system_id + "\n EMM PID      : " + emm_pid + "\n\n";
-}
-
 const std::string kUsualCatReport = cat_report("00", "0x0005(5)", "0x0901(2305)");
-const std::string kNotValid = kCatTitle + " CAT Not Valid\n";
 
 // ------------------------------------------------------------------ checks
 
@@ -177,7 +170,7 @@ TEST(CatEmm, WithoutAReadableCaDescriptorTheCatIsNotValid) {
         cat_packet({0x09, 0x04, 0x00, 0x05}),
         cat_packet({}, version(2)),
     };
-    EXPECT_EQ(report(dir, in).text, kNotValid + kNotValid + kNotValid + kDone);
+    EXPECT_EQ(report(dir, in).text, kCatNotValid + kCatNotValid + kCatNotValid + kDone);
 }
 
 // A new version without a CA descriptor keeps the EMM PID; the next CAT of

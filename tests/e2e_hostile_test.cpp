@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support.h"
+#include "e2e_psi_helpers.h"
+
+using namespace psi_e2e;
 
 namespace {
 
@@ -19,24 +21,8 @@ using tsb::Bytes;
 using tsb::Packet;
 using tsb::Packets;
 
-constexpr uint16_t kProgram = 0x0400;
-constexpr uint16_t kPmtPid = 0x01F0;
-constexpr uint16_t kVideoPid = 0x0100;  // also the PCR PID
-constexpr uint16_t kAudioPid = 0x0110;
 constexpr uint16_t kTsid = 0x0001;
-constexpr uint16_t kCatPid = 0x0001;
-constexpr uint16_t kSdtPid = 0x0011;
-constexpr uint16_t kEmmPid = 0x0901;
-constexpr uint16_t kEcmPid = 0x0180;
 const char* const kProgramArg = "0x0400";
-
-const std::string kDashes = "-----------------------------------------------------\n";
-const std::string kDone = "\nDone.\n";
-const std::string kVideoType =
-    "   type       : 02: ITU-T Rec. H.262 | ISO/IEC 13818(MPEG-2)-2 Video or ISO/IEC 11172-2 constrained "
-    "parameter video stream\n";
-const std::string kAudioType =
-    "   type       : 15: ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax\n";
 
 // ------------------------------------------------------------------ packets
 
@@ -48,20 +34,9 @@ tsb::Header header(uint16_t pid, bool unit_start, int afc = -1) {
     return h;
 }
 
-// A payload-only packet whose 184 payload bytes are all `fill`.
-Packet es_packet(uint16_t pid, uint8_t fill) {
-    return tsb::make_packet(header(pid, false), Bytes(184, fill));
-}
-
 Packets section_packets(uint16_t pid, const Bytes& sections, const tsb::PsiOpts& opts = {}) {
     uint8_t cc = 0;
     return tsb::psi_packets(pid, sections, cc, opts);
-}
-
-Packet section_packet(uint16_t pid, const Bytes& section) {
-    const Packets packets = section_packets(pid, section);
-    if (packets.size() != 1) throw std::logic_error("section does not fit one packet");
-    return packets[0];
 }
 
 // A unit-start packet with an adaptation field of the given length (and flag
@@ -74,45 +49,20 @@ Packet packet_with_field(uint16_t pid, bool unit_start, int field_length, uint8_
     return tsb::make_packet(header(pid, unit_start, 3), payload, af);
 }
 
-Bytes pat_section(uint16_t pmt_pid = kPmtPid, uint8_t version = 0, uint16_t network_pid = 0x0010) {
-    tsb::SectionOpts o;
-    o.version = version;
-    return tsb::pat_section(kTsid, {{0, network_pid}, {kProgram, pmt_pid}}, o);
+// The network entry and the program alone, as the tool's rewrite has them.
+Bytes pat_section(uint16_t pmt_pid = kPmtPid, uint8_t v = 0, uint16_t network_pid = 0x0010) {
+    return tsb::pat_section(kTsid, {{0, network_pid}, {kProgram, pmt_pid}}, version(v));
 }
 
-tsb::Pmt program_pmt(uint16_t audio_pid = kAudioPid) {
-    tsb::Pmt pmt;
-    pmt.program_number = kProgram;
-    pmt.pcr_pid = kVideoPid;
-    pmt.streams = {{0x02, kVideoPid, {}, std::nullopt}, {0x0F, audio_pid, {}, std::nullopt}};
-    return pmt;
+Bytes pmt_section(const tsb::Pmt& pmt, uint8_t v = 0) {
+    return tsb::pmt_section(pmt, version(v));
 }
 
-Bytes pmt_section(const tsb::Pmt& pmt, uint8_t version = 0) {
-    tsb::SectionOpts o;
-    o.version = version;
-    return tsb::pmt_section(pmt, o);
+Packet pat_packet(uint16_t pmt_pid = kPmtPid, uint8_t v = 0) {
+    return psi_packet(0x0000, pat_section(pmt_pid, v));
 }
-
-Packet pat_packet(uint16_t pmt_pid = kPmtPid, uint8_t version = 0) {
-    return section_packet(0x0000, pat_section(pmt_pid, version));
-}
-Packet pmt_packet(const tsb::Pmt& pmt = program_pmt(), uint8_t version = 0, uint16_t pid = kPmtPid) {
-    return section_packet(pid, pmt_section(pmt, version));
-}
-
-// The single-program PAT the tool makes of the PAT packet `in` (one without a
-// kept adaptation field): header kept but for the adaptation-field bit, then
-// pointer_field 0, the 20-byte section and stuffing.
-Packet rewritten_pat(const Packet& in, uint16_t pmt_pid = kPmtPid, uint8_t version = 0) {
-    Packet out;
-    out.fill(0xFF);
-    std::copy_n(in.begin(), 4, out.begin());
-    out[3] &= ~0x20;
-    out[4] = 0x00;
-    const Bytes section = pat_section(pmt_pid, version);
-    std::copy(section.begin(), section.end(), out.begin() + 5);
-    return out;
+Packet pmt_packet(const tsb::Pmt& pmt = usual_pmt(), uint8_t v = 0, uint16_t pid = kPmtPid) {
+    return psi_packet(pid, pmt_section(pmt, v));
 }
 
 // The packets and two null packets: the framing check reads 384 bytes.
@@ -158,13 +108,6 @@ Bytes sdt_section(const std::vector<tsb::SdtService>& services, const tsb::Secti
     return tsb::sdt_section(sdt, o);
 }
 
-tsb::SdtService service(uint16_t id, const Bytes& descriptors) {
-    tsb::SdtService s;
-    s.service_id = id;
-    s.descriptors = descriptors;
-    return s;
-}
-
 // ------------------------------------------------------------------ texts
 
 // "%08llX: " with the packet index, then the rest of a handler message.
@@ -174,65 +117,12 @@ std::string at(long long packet, const std::string& message) {
     return index + message;
 }
 
-// What an extraction run prints after its banner over `count` packets: the
-// percentage before each packet whose whole percent is new, the handler
-// messages of that packet after it, then the closing 100 and "Done.". A run
-// that ends at packet `ended_at` prints the counter up to it and nothing more.
-std::string extraction_text(long long count, const std::map<long long, std::string>& messages,
-                            long long ended_at = -1) {
-    const bool done = ended_at < 0;
-    std::string text;
-    int previous = -1;
-    for (long long i = 0; i < count && (done || i <= ended_at); ++i) {
-        const int percent = static_cast<int>(i * 100 / count);
-        if (percent != previous) {
-            char line[16];
-            std::snprintf(line, sizeof line, "\r%3d %%", percent);
-            text += line;
-            previous = percent;
-        }
-        const auto m = messages.find(i);
-        if (m != messages.end()) text += m->second;
-    }
-    return done ? text + "\r100 %" + kDone : text;
+std::string pat_report(const std::string& pmt_pid = "0x01F0(496)") {
+    return pat_head() + kNetworkEntry + pat_entry("0x0400(1024)", pmt_pid) + "\n";
 }
 
-std::string pat_report(uint16_t pmt_pid = kPmtPid) {
-    char pid_line[64];
-    std::snprintf(pid_line, sizeof pid_line, "     PID      : 0x%04X(%d)\n", pmt_pid, pmt_pid);
-    return "****************** PAT Information ******************\n"
-           " PAT Current_next_indicator : true\n"
-           " Version      : 00\n"
-           " Transport ID : 0x0001(1)\n" +
-           kDashes +
-           "   Program#   : 0x0000(0)\n"
-           "     PID      : 0x0010(16)\n" +
-           kDashes + "   Program#   : 0x0400(1024)\n" + pid_line + "\n";
-}
-
-std::string pmt_head(int version = 0) {
-    char version_line[32];
-    std::snprintf(version_line, sizeof version_line, " Version      : %02d\n", version);
-    return std::string(
-               "****************** PMT Information ******************\n"
-               " PMT Current_next_indicator : true\n") +
-           version_line +
-           " Program#     : 0x0400(1024)\n"
-           " PCR PID      : 0x0100(256)\n";
-}
-const std::string kEcmLine = " ECM PID      : 0x0180(384)\n";
-const std::string kVideoEntry = kDashes + "   stream PID : 0x0100(256)\n" + kVideoType;
-const std::string kAudioEntry = kDashes + "   stream PID : 0x0110(272)\n" + kAudioType;
-
-const std::string kSdtHead =
-    "****************** SDT Information ******************\n"
-    " Version: 00(0x00)\n";
-const std::string kNhkService = kDashes +
-                                "  Service ID: 0x0400(1024)\n"
-                                "   Service Type(01):      Digital television service\n"
-                                "   Service provider name: ＮＨＫ\n"
-                                "   Service name:          ＮＨＫ総合\n";
-const std::string kSdtEnd = " \n";
+const std::string kNhkService =
+    service_id("0x0400(1024)") + service_names(kDigitalTv, "ＮＨＫ", "ＮＨＫ総合");
 
 // ------------------------------------------------------------------ runs
 
@@ -257,10 +147,7 @@ ToolRun run_on(const Bytes& file, const std::vector<std::string>& options,
     if (extraction) args.push_back(out);
     ToolRun run;
     run.result = run_tool(args);
-    const std::string& stdout_text = run.result.out;
-    const size_t line_end = stdout_text.find('\n');
-    EXPECT_EQ(stdout_text.rfind("tsnarrow version 1.0.2", 0), 0u) << "no banner first: " << stdout_text;
-    run.text = line_end == std::string::npos ? "" : stdout_text.substr(line_end + 1);
+    run.text = text_after_banner(run.result);
     run.has_output = file_exists(out);
     if (run.has_output) run.output = read_bytes(out);
     return run;
@@ -342,7 +229,7 @@ TEST(Hostile, AdaptationFieldFillingOrPastThePacketOnEveryTable) {
     const Packet pmt = pmt_packet();
     Packets in = {first_pat, pmt};
     Packets expected = {pmt};
-    std::map<long long, std::string> messages;
+    std::map<size_t, std::string> messages;
     const struct {
         uint16_t pid;
         const char* message;  // nullptr: an elementary stream, never parsed
@@ -355,14 +242,14 @@ TEST(Hostile, AdaptationFieldFillingOrPastThePacketOnEveryTable) {
         for (const auto& target : targets) {
             // A PCR flag makes the field one the PAT rewrite would keep.
             const Packet p = packet_with_field(target.pid, true, length, 0x10);
-            if (target.message) messages[static_cast<long long>(in.size())] = at(in.size(), target.message);
+            if (target.message) messages[in.size()] = at(in.size(), target.message);
             in.push_back(p);
             expected.push_back(p);
         }
     }
     const Packet last_pat = pat_packet();
     in.push_back(last_pat);
-    expected.push_back(rewritten_pat(last_pat));
+    expected.push_back(rewritten_pat(last_pat, kTsid, 0));
 
     const ToolRun run = extract(in);
     EXPECT_TRUE(ended_with(run, 0));
@@ -374,7 +261,8 @@ TEST(Hostile, AdaptationFieldFillingOrPastThePacketOnEveryTable) {
 // to a pending section: the section still completes, intact, from the next
 // packet, and the new PMT version takes effect.
 TEST(Hostile, ContinuationWithoutPayloadRoomAddsNothing) {
-    tsb::Pmt second = program_pmt(0x0111);
+    tsb::Pmt second = usual_pmt();
+    second.streams[1].pid = 0x0111;
     second.streams[0].es_info = Bytes(200, 0x5A);  // two packets
     const Packets split = section_packets(kPmtPid, pmt_section(second, 1));
     ASSERT_EQ(split.size(), 2u);
@@ -387,7 +275,7 @@ TEST(Hostile, ContinuationWithoutPayloadRoomAddsNothing) {
 
     const ToolRun run = extract(in);
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_EQ(run.text, extraction_text(in.size(), {}));
+    EXPECT_EQ(run.text, extraction_text(in.size()));
     EXPECT_TRUE(wrote(run, {pmt, empty_183, split[0], empty_255, split[1], new_audio}));
 }
 
@@ -397,10 +285,10 @@ TEST(Hostile, PointerFieldPastThePacket) {
     const Packet pmt = pmt_packet();
     Packets in = {pat_packet(), pmt};
     Packets expected = {pmt};
-    std::map<long long, std::string> messages;
+    std::map<size_t, std::string> messages;
     const auto add = [&](uint16_t pid, const Bytes& payload, const std::string& message) {
         const Packet p = tsb::make_packet(header(pid, true), payload);
-        messages[static_cast<long long>(in.size())] = at(in.size(), message);
+        messages[in.size()] = at(in.size(), message);
         in.push_back(p);
         expected.push_back(p);
     };
@@ -431,7 +319,7 @@ TEST(Hostile, PointerFieldPastThePacket) {
 // word: the PMT taken before is not processed again.
 TEST(Hostile, PmtSectionLengthAtAndPastTheBuffer) {
     const auto pmt_of_length = [](int section_length) {
-        tsb::Pmt pmt = program_pmt();
+        tsb::Pmt pmt = usual_pmt();
         pmt.streams.resize(1);
         pmt.streams[0].es_info = Bytes(static_cast<size_t>(section_length - 18), 0x5A);
         const Bytes section = pmt_section(pmt, 1);
@@ -440,9 +328,7 @@ TEST(Hostile, PmtSectionLengthAtAndPastTheBuffer) {
     };
     const Packets largest = section_packets(kPmtPid, pmt_of_length(1021));
     const Packets too_long = section_packets(kPmtPid, pmt_of_length(1022));
-    tsb::SectionOpts claims_4095;
-    claims_4095.section_length = 4095;
-    const Packets claims = section_packets(kPmtPid, tsb::pmt_section(program_pmt(), claims_4095));
+    const Packets claims = section_packets(kPmtPid, tsb::pmt_section(usual_pmt(), claiming(4095)));
     ASSERT_EQ(largest.size(), 6u);
     ASSERT_EQ(too_long.size(), 6u);
     ASSERT_EQ(claims.size(), 1u);
@@ -450,14 +336,14 @@ TEST(Hostile, PmtSectionLengthAtAndPastTheBuffer) {
 
     // Report mode shows every time a PMT is processed.
     Packets in = {pat_packet(), pmt_packet()};
-    std::string expected = pat_report() + pmt_head() + kVideoEntry + kAudioEntry + "\n";
+    std::string expected = pat_report() + pmt_head() + kUsualVideoStream + kUsualAudioStream + "\n";
     expected += at(in.size(), "PMT length is too long [1022], aborted.");
     in.insert(in.end(), too_long.begin(), too_long.end());
     expected += at(in.size(), "PMT length is too long [4095], aborted.");
     in.insert(in.end(), claims.begin(), claims.end());
     in.push_back(continuation);
     in.insert(in.end(), largest.begin(), largest.end());
-    expected += pmt_head(1) + kVideoEntry + "\n" + kDone;
+    expected += pmt_head("01") + kUsualVideoStream + "\n" + kDone;
     const ToolRun shown = report(in);
     EXPECT_TRUE(ended_with(shown, 0));
     EXPECT_EQ(shown.text, expected);
@@ -469,7 +355,7 @@ TEST(Hostile, PmtSectionLengthAtAndPastTheBuffer) {
     extraction_in.push_back(video);
     const ToolRun run = extract(extraction_in);
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_EQ(run.text, extraction_text(extraction_in.size(), {}));
+    EXPECT_EQ(run.text, extraction_text(extraction_in.size()));
     EXPECT_TRUE(wrote(run, {largest.back(), video}));
 }
 
@@ -486,13 +372,11 @@ TEST(Hostile, SdtSectionLengthAtAndPastTheBuffer) {
     };
     Packets in = sdt_of_length(1022);
     std::string expected = at(0, "SDT length is too long [1022], aborted.");
-    tsb::SectionOpts claims_4095;
-    claims_4095.section_length = 4095;
     expected += at(static_cast<long long>(in.size()), "SDT length is too long [4095], aborted.");
-    in.push_back(section_packet(kSdtPid, sdt_section({service(kProgram, {})}, claims_4095)));
+    in.push_back(psi_packet(kSdtPid, sdt_section({service(kProgram, {})}, claiming(4095))));
     const Packets largest = sdt_of_length(1021);
     in.insert(in.end(), largest.begin(), largest.end());
-    expected += kSdtHead + kNhkService + kSdtEnd + kDone;
+    expected += sdt_head() + kNhkService + kSdtEnd + kDone;
 
     const ToolRun run = report(in, false);
     EXPECT_TRUE(ended_with(run, 0));
@@ -503,16 +387,12 @@ TEST(Hostile, SdtSectionLengthAtAndPastTheBuffer) {
 // bound; 180 passes it (the largest section a packet holds) and is then too
 // long for the 31-entry limit; 181 fails the bound.
 TEST(Hostile, SinglePacketSectionLengthsAtAndPastThePacket) {
-    tsb::SectionOpts o1021;
-    o1021.section_length = 1021;
-    tsb::SectionOpts o4095;
-    o4095.section_length = 4095;
     const Packets in = {
-        section_packet(0x0000, tsb::long_section(0x00, kTsid, {}, o1021)),
-        section_packet(0x0000, tsb::long_section(0x00, kTsid, {}, o4095)),
-        section_packet(kCatPid, tsb::long_section(0x01, 0xFFFF, {}, o1021)),
-        section_packet(kCatPid, tsb::long_section(0x01, 0xFFFF, {}, o4095)),
-        section_packet(0x0000, tsb::long_section(0x00, kTsid, Bytes(171, 0x00))),  // 180
+        psi_packet(0x0000, tsb::long_section(0x00, kTsid, {}, claiming(1021))),
+        psi_packet(0x0000, tsb::long_section(0x00, kTsid, {}, claiming(4095))),
+        psi_packet(kCatPid, tsb::long_section(0x01, 0xFFFF, {}, claiming(1021))),
+        psi_packet(kCatPid, tsb::long_section(0x01, 0xFFFF, {}, claiming(4095))),
+        psi_packet(0x0000, tsb::long_section(0x00, kTsid, Bytes(171, 0x00))),  // 180
         tsb::make_packet(header(0x0000, true),
                          [] {
                              Bytes payload = {0x00};
@@ -542,29 +422,29 @@ TEST(Hostile, PmtLengthsPastTheSection) {
     };
     std::vector<Case> cases;
     {
-        tsb::Pmt pmt = program_pmt();
+        tsb::Pmt pmt = usual_pmt();
         pmt.program_info = tsb::ca_descriptor(0x0005, kEcmPid);
         pmt.program_info_length = 1000;  // the CA descriptor lies within the section
-        cases.push_back({"program_info_length 1000", pmt, pmt_head() + kEcmLine + "\n"});
+        cases.push_back({"program_info_length 1000", pmt, pmt_head() + ecm_line("0x0180(384)") + "\n"});
     }
     {
-        tsb::Pmt pmt = program_pmt();
+        tsb::Pmt pmt = usual_pmt();
         pmt.streams.clear();
         pmt.program_info = {0x09, 0x04, 0x00, 0x05};  // CA_PID would come from the CRC
         pmt.program_info_length = 6;
         cases.push_back({"CA descriptor cut by the CRC", pmt, pmt_head() + "\n"});
     }
     {
-        tsb::Pmt pmt = program_pmt();
+        tsb::Pmt pmt = usual_pmt();
         pmt.streams[0].es_info_length = 4000;
-        cases.push_back({"ES_info_length 4000", pmt, pmt_head() + kVideoEntry + "\n"});
+        cases.push_back({"ES_info_length 4000", pmt, pmt_head() + kUsualVideoStream + "\n"});
     }
     {
-        tsb::Pmt pmt = program_pmt();
+        tsb::Pmt pmt = usual_pmt();
         pmt.program_info = tsb::descriptor(0x0A, {0x6A, 0x70, 0x6E}, 255);
         tsb::append(pmt.program_info, tsb::ca_descriptor(0x0005, kEcmPid));
-        cases.push_back(
-            {"descriptor_length past program_info", pmt, pmt_head() + kVideoEntry + kAudioEntry + "\n"});
+        cases.push_back({"descriptor_length past program_info", pmt,
+                         pmt_head() + kUsualVideoStream + kUsualAudioStream + "\n"});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -574,7 +454,7 @@ TEST(Hostile, PmtLengthsPastTheSection) {
     }
 
     // In extraction the same PMTs pass only what the walk could read.
-    tsb::Pmt cut = program_pmt();
+    tsb::Pmt cut = usual_pmt();
     cut.streams[0].es_info_length = 4000;
     const Packet pmt = pmt_packet(cut);
     const Packet video = es_packet(kVideoPid, 0x31);
@@ -587,13 +467,7 @@ TEST(Hostile, PmtLengthsPastTheSection) {
 // read (its six bytes lie inside); one with fewer than six bytes before the
 // CRC is not; a descriptor running past the loop hides what follows.
 TEST(Hostile, CatDescriptorLengthsPastTheLoop) {
-    const std::string title = "****************** CAT Information ******************\n";
-    const std::string taken = title +
-                              " CAT Current_next_indicator : true\n"
-                              " Version      : 00\n"
-                              " CA_system_id : 0x0005(5)\n"
-                              " EMM PID      : 0x0901(2305)\n"
-                              "\n";
+    const std::string taken = cat_report("00", "0x0005(5)", "0x0901(2305)");
     Bytes hiding = tsb::descriptor(0xC1, {0x01}, 255);
     tsb::append(hiding, tsb::ca_descriptor(0x0005, kEmmPid));
     const struct {
@@ -602,13 +476,12 @@ TEST(Hostile, CatDescriptorLengthsPastTheLoop) {
         std::string report;
     } cases[] = {
         {"CA descriptor length 255", tsb::ca_descriptor(0x0005, kEmmPid, {}, 255), taken},
-        {"CA descriptor of four bytes", {0x09, 0x02, 0x00, 0x05}, title + " CAT Not Valid\n"},
-        {"descriptor length past the loop", hiding, title + " CAT Not Valid\n"},
+        {"CA descriptor of four bytes", {0x09, 0x02, 0x00, 0x05}, kCatNotValid},
+        {"descriptor length past the loop", hiding, kCatNotValid},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const ToolRun run =
-            report(with_nulls({section_packet(kCatPid, tsb::cat_section(c.descriptors))}), false);
+        const ToolRun run = report(with_nulls({psi_packet(kCatPid, tsb::cat_section(c.descriptors))}), false);
         EXPECT_TRUE(ended_with(run, 0));
         EXPECT_EQ(run.text, c.report + kDone);
     }
@@ -617,7 +490,7 @@ TEST(Hostile, CatDescriptorLengthsPastTheLoop) {
 // SDT lengths past the service loop: the walk ends where a length would lead
 // it out, after printing what it had read.
 TEST(Hostile, SdtLengthsPastTheLoop) {
-    const std::string id_only = kDashes + "  Service ID: 0x0400(1024)\n";
+    const std::string id_only = service_id("0x0400(1024)");
     const Bytes nhk = tsb::service_descriptor(nhk_descriptor());
     tsb::ServiceDescriptor long_provider = nhk_descriptor();
     long_provider.provider_length = 200;
@@ -647,9 +520,9 @@ TEST(Hostile, SdtLengthsPastTheLoop) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const ToolRun run = report(with_nulls({section_packet(kSdtPid, sdt_section(c.services))}), false);
+        const ToolRun run = report(with_nulls({psi_packet(kSdtPid, sdt_section(c.services))}), false);
         EXPECT_TRUE(ended_with(run, 0));
-        EXPECT_EQ(run.text, kSdtHead + c.report + kSdtEnd + kDone);
+        EXPECT_EQ(run.text, sdt_head() + c.report + kSdtEnd + kDone);
     }
 }
 
@@ -673,7 +546,7 @@ TEST(Hostile, TruncatedFiles) {
     Bytes file(whole.begin(), whole.begin() + 384);
     ToolRun run = run_on(file, {}, {kProgramArg}, true);
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_EQ(run.text, extraction_text(2, {}));
+    EXPECT_EQ(run.text, extraction_text(2));
     EXPECT_TRUE(wrote(run, {pmt}));
 
     // 192-byte records: two of them are exactly 384 bytes.
@@ -683,7 +556,7 @@ TEST(Hostile, TruncatedFiles) {
     ASSERT_EQ(records.size(), 384u);
     run = run_on(records, {}, {kProgramArg}, true);
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_EQ(run.text, extraction_text(2, {}));
+    EXPECT_EQ(run.text, extraction_text(2));
     EXPECT_EQ(run.output, Bytes(records.begin() + 192, records.end()));
 
     // A partial PAT at the end is not read: its rewrite would show.
@@ -692,7 +565,7 @@ TEST(Hostile, TruncatedFiles) {
     file.insert(file.end(), pat.begin(), pat.begin() + 100);
     run = run_on(file, {}, {kProgramArg}, true);
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_EQ(run.text, extraction_text(3, {}));
+    EXPECT_EQ(run.text, extraction_text(3));
     EXPECT_TRUE(wrote(run, {pmt, video}));
 }
 
@@ -709,7 +582,7 @@ TEST(Hostile, FileOfSyncBytesOnly) {
         EXPECT_TRUE(ended_with(run, 0));
         const std::string option_line =
             options.empty() ? "" : "option -e: Replace noon-target to NULL option enable\n";
-        EXPECT_EQ(run.text, option_line + extraction_text(8, {}));
+        EXPECT_EQ(run.text, option_line + extraction_text(8));
         EXPECT_TRUE(wrote(run, {}));
     }
 }
@@ -731,7 +604,7 @@ TEST(Hostile, RandomBytesAfterAValidStart) {
     const Packet video = es_packet(kVideoPid, 0x51);
     Packets in = {pat_packet(), pmt, video};
     Packets expected = {pmt, video};
-    std::map<long long, std::string> messages;
+    std::map<size_t, std::string> messages;
     const Bytes noise = random_bytes(20240601, 300 * 188 + 77);
     for (size_t at_byte = 0; at_byte + 188 <= noise.size(); at_byte += 188) {
         Packet p;
@@ -739,7 +612,7 @@ TEST(Hostile, RandomBytesAfterAValidStart) {
         if (p[0] == 0x47) p[0] = 0x46;
         char line[64];
         std::snprintf(line, sizeof line, "ERR: 0x47 sync byte error[%02X]\n", p[0]);
-        messages[static_cast<long long>(in.size())] = line;
+        messages[in.size()] = line;
         in.push_back(p);
         expected.push_back(p);
     }
@@ -805,8 +678,8 @@ TEST(Hostile, RandomPacketsOnTablePids) {
 // A PAT that gives the target PMT PID 0 is refused whole, every time.
 TEST(Hostile, PatNamingPidZeroForTheTarget) {
     const Packets in = {pat_packet(0x0000), pmt_packet(), es_packet(kVideoPid, 0x61), pat_packet(0x0000)};
-    const std::map<long long, std::string> messages = {{0, at(0, "PID of PMT is zero. aborted.")},
-                                                       {3, at(3, "PID of PMT is zero. aborted.")}};
+    const std::map<size_t, std::string> messages = {{0, at(0, "PID of PMT is zero. aborted.")},
+                                                    {3, at(3, "PID of PMT is zero. aborted.")}};
     ToolRun run = extract(in);
     EXPECT_TRUE(ended_with(run, 0));
     EXPECT_EQ(run.text, extraction_text(in.size(), messages));
@@ -832,8 +705,8 @@ TEST(Hostile, PmtOnThePidOfAnotherTable) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pid);
-        const Packet pmt = pmt_packet(program_pmt(), 0, c.pid);
-        const Packet other = section_packet(c.pid, c.other_table);
+        const Packet pmt = pmt_packet(usual_pmt(), 0, c.pid);
+        const Packet other = psi_packet(c.pid, c.other_table);
         const Packet later_pat = pat_packet(c.pid);
         const Packet video = es_packet(kVideoPid, 0x71);
         const Packet emm = es_packet(kEmmPid, 0x72);
@@ -841,7 +714,7 @@ TEST(Hostile, PmtOnThePidOfAnotherTable) {
         const ToolRun run = extract(in);
         EXPECT_TRUE(ended_with(run, 0));
         EXPECT_EQ(run.text, extraction_text(in.size(), {{2, at(2, c.refusal)}}));
-        EXPECT_TRUE(wrote(run, {pmt, other, video, rewritten_pat(later_pat, c.pid)}));
+        EXPECT_TRUE(wrote(run, {pmt, other, video, rewritten_pat(later_pat, kTsid, 0, kProgram, c.pid)}));
     }
 }
 
@@ -849,7 +722,7 @@ TEST(Hostile, PmtOnThePidOfAnotherTable) {
 // is a continuation packet that has the complete PMT processed once more.
 TEST(Hostile, PmtOnTheNullPid) {
     const Packet null = tsb::null_packet();
-    const Packet pmt = pmt_packet(program_pmt(), 0, 0x1FFF);
+    const Packet pmt = pmt_packet(usual_pmt(), 0, 0x1FFF);
     const Packet video = es_packet(kVideoPid, 0x81);
     const Packet later_pat = pat_packet(0x1FFF);
     const Packets in = {pat_packet(0x1FFF), null, pmt, null, video, later_pat};
@@ -857,23 +730,24 @@ TEST(Hostile, PmtOnTheNullPid) {
     ToolRun run = extract(in, {"-d"});
     EXPECT_TRUE(ended_with(run, 0));
     EXPECT_EQ(run.text,
-              "option -d: Drop non-target or NULL Packets option enabled\n" + extraction_text(in.size(), {}));
-    EXPECT_TRUE(wrote(run, {pmt, null, video, rewritten_pat(later_pat, 0x1FFF)}));
+              "option -d: Drop non-target or NULL Packets option enabled\n" + extraction_text(in.size()));
+    EXPECT_TRUE(wrote(run, {pmt, null, video, rewritten_pat(later_pat, kTsid, 0, kProgram, 0x1FFF)}));
 
     run = report(in);
     EXPECT_TRUE(ended_with(run, 0));
-    const std::string pmt_report = pmt_head() + kVideoEntry + kAudioEntry + "\n";
-    EXPECT_EQ(run.text, pat_report(0x1FFF) + pmt_report + pmt_report + pat_report(0x1FFF) + kDone);
+    const std::string pmt_report = pmt_head() + kUsualVideoStream + kUsualAudioStream + "\n";
+    EXPECT_EQ(run.text,
+              pat_report("0x1FFF(8191)") + pmt_report + pmt_report + pat_report("0x1FFF(8191)") + kDone);
 }
 
 // A PMT that names PID 0 as an elementary stream: when the next version
 // withdraws the old streams, PID 0 stays marked, so the PAT keeps passing
 // (it would otherwise be dropped, or nulled under -e, for the rest of the run).
 TEST(Hostile, PmtNamingThePatPid) {
-    tsb::Pmt naming_zero = program_pmt();
+    tsb::Pmt naming_zero = usual_pmt();
     naming_zero.streams[0].pid = 0x0000;
     const Packet first = pmt_packet(naming_zero, 0);
-    const Packet second = pmt_packet(program_pmt(), 1);
+    const Packet second = pmt_packet(usual_pmt(), 1);
     const Packet pat_while_named = pat_packet();
     const Packet pat_after = pat_packet();
     const Packet video = es_packet(kVideoPid, 0x91);
@@ -881,11 +755,13 @@ TEST(Hostile, PmtNamingThePatPid) {
 
     ToolRun run = extract(in);
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_TRUE(wrote(run, {first, rewritten_pat(pat_while_named), second, rewritten_pat(pat_after), video}));
+    EXPECT_TRUE(wrote(run, {first, rewritten_pat(pat_while_named, kTsid, 0), second,
+                            rewritten_pat(pat_after, kTsid, 0), video}));
 
     run = extract(in, {"-e"});
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_TRUE(wrote(run, {first, rewritten_pat(pat_while_named), second, rewritten_pat(pat_after), video}));
+    EXPECT_TRUE(wrote(run, {first, rewritten_pat(pat_while_named, kTsid, 0), second,
+                            rewritten_pat(pat_after, kTsid, 0), video}));
 }
 
 // PAT and PMT change version on every packet, the PAT moving the program
@@ -907,13 +783,13 @@ TEST(Hostile, VersionFlipFlopOnEveryPacket) {
         const Packet own = es_packet(stream_pids[v], static_cast<uint8_t>(round));
         const Packet other = es_packet(stream_pids[1 - v], static_cast<uint8_t>(0x80 + round));
         in.insert(in.end(), {pat, pmt_p, other, own});
-        if (round > 0) expected.push_back(rewritten_pat(pat, pmt_pids[v], v));
+        if (round > 0) expected.push_back(rewritten_pat(pat, kTsid, v, kProgram, pmt_pids[v]));
         expected.push_back(pmt_p);
         expected.push_back(own);
     }
     const ToolRun run = extract(in);
     EXPECT_TRUE(ended_with(run, 0));
-    EXPECT_EQ(run.text, extraction_text(in.size(), {}));
+    EXPECT_EQ(run.text, extraction_text(in.size()));
     EXPECT_TRUE(wrote(run, expected));
 }
 
@@ -926,10 +802,8 @@ TEST(Hostile, CatVersionFlipFlopOnEveryPacket) {
     Packets expected = {pmt};
     for (int round = 0; round < 6; ++round) {
         const uint8_t v = round % 2;
-        tsb::SectionOpts o;
-        o.version = v;
         const Packet cat =
-            section_packet(kCatPid, tsb::cat_section(tsb::ca_descriptor(0x0005, emm_pids[v]), o));
+            psi_packet(kCatPid, tsb::cat_section(tsb::ca_descriptor(0x0005, emm_pids[v]), version(v)));
         const Packet own = es_packet(emm_pids[v], static_cast<uint8_t>(round));
         const Packet other = es_packet(emm_pids[1 - v], static_cast<uint8_t>(0x80 + round));
         in.insert(in.end(), {cat, other, own});
@@ -994,8 +868,8 @@ TEST(Hostile, FailedNameConversionEndsTheRun) {
         EXPECT_FALSE(run.result.signaled);
         EXPECT_EQ(run.result.exit_code, 1);
         EXPECT_EQ(run.result.err, "Error at iconv()\n");
-        const long long last_sdt = static_cast<long long>(2 + sdt.size());
-        EXPECT_EQ(run.text, extraction_text(in.size(), {}, last_sdt));
+        const size_t last_sdt = 2 + sdt.size();
+        EXPECT_EQ(run.text, progress_text(in.size(), {}, last_sdt + 1));
         Packets written = {pmt, video};
         written.insert(written.end(), sdt.begin(), sdt.end() - 1);  // the last one ends the run
         EXPECT_TRUE(wrote(run, written));
@@ -1005,7 +879,7 @@ TEST(Hostile, FailedNameConversionEndsTheRun) {
         EXPECT_EQ(run.result.exit_code, 1);
         EXPECT_EQ(run.result.err, "Error at iconv()\n");
         const std::string provider_lines = kNhkService.substr(0, kNhkService.rfind("   Service name:"));
-        EXPECT_EQ(run.text, pat_report() + kSdtHead + provider_lines);
+        EXPECT_EQ(run.text, pat_report() + sdt_head() + provider_lines);
     }
     const Packets sdt = sdt_with_name(exactly_256);
     const ToolRun run = extract(stream_with(sdt));

@@ -1,5 +1,5 @@
 // Streams, runs and expected texts shared by the end-to-end tests of the PAT,
-// section assembly, PMT, CAT and program extraction.
+// section assembly, PMT, CAT, SDT, program extraction and hostile streams.
 #ifndef TSNARROW_TESTS_E2E_PSI_HELPERS_H
 #define TSNARROW_TESTS_E2E_PSI_HELPERS_H
 
@@ -27,6 +27,8 @@ constexpr uint16_t kOtherPmtPid = 0x01F1;
 constexpr uint16_t kCaSystem = 0x0005;
 constexpr uint16_t kEmmPid = 0x0901;
 constexpr uint16_t kEcmPid = 0x0180;
+constexpr uint16_t kCatPid = 0x0001;
+constexpr uint16_t kSdtPid = 0x0011;
 
 inline const std::string kPatTitle = "****************** PAT Information ******************\n";
 inline const std::string kPmtTitle = "****************** PMT Information ******************\n";
@@ -78,6 +80,30 @@ inline const std::string kAvcVideoType =
 // The two streams of usual_pmt().
 inline const std::string kUsualVideoStream = pmt_stream("0x0100(256)", kMpeg2VideoType);
 inline const std::string kUsualAudioStream = pmt_stream("0x0110(272)", kAdtsAudioType);
+
+// Title, current_next_indicator, version, CA_system_id and EMM PID of a CAT report.
+inline std::string cat_report(const std::string& version, const std::string& ca_system_id,
+                              const std::string& emm_pid, const std::string& current_next = "true") {
+    return kCatTitle + " CAT Current_next_indicator : " + current_next + "\n Version      : " + version +
+           "\n CA_system_id : " + ca_system_id + "\n EMM PID      : " + emm_pid + "\n\n";
+}
+inline const std::string kCatNotValid = kCatTitle + " CAT Not Valid\n";
+
+// Title and version of an SDT report, e.g. "00(0x00)"; its closing line.
+inline std::string sdt_head(const std::string& version = "00(0x00)") {
+    return "****************** SDT Information ******************\n Version: " + version + "\n";
+}
+inline const std::string kSdtEnd = " \n";
+// The line that opens a service of an SDT report, behind its dashes.
+inline std::string service_id(const std::string& id) {
+    return kDashes + "  Service ID: " + id + "\n";
+}
+// What a service descriptor prints: its type line, then the two names.
+inline std::string service_names(const std::string& type_line, const std::string& provider,
+                                 const std::string& name) {
+    return type_line + "   Service provider name: " + provider + "\n   Service name:          " + name + "\n";
+}
+inline const std::string kDigitalTv = "   Service Type(01):      Digital television service\n";
 
 // ---------------------------------------------------------------- sections
 
@@ -135,6 +161,16 @@ inline tsb::Bytes usual_pmt_section(int section_length = kUsualPmtSectionLength,
 
 // What report mode prints for usual_pmt() with version 0 and no ECM known.
 inline const std::string kUsualPmtReport = pmt_head() + kUsualVideoStream + kUsualAudioStream + "\n";
+
+// An entry of an SDT's service loop.
+inline tsb::SdtService service(uint16_t id, const tsb::Bytes& descriptors,
+                               std::optional<int> descriptors_loop_length = std::nullopt) {
+    tsb::SdtService s{};
+    s.service_id = id;
+    s.descriptors = descriptors;
+    s.descriptors_loop_length = descriptors_loop_length;
+    return s;
+}
 
 // CAT with one CA descriptor: CA_system_id 0x0005, EMM PID 0x0901.
 inline tsb::Bytes usual_cat(const tsb::SectionOpts& o = {}) {
@@ -298,15 +334,15 @@ inline Outcome extract(const TempDir& dir, const tsb::Packets& packets, int prog
     return extract(dir, write_packets(dir, packets), program, options);
 }
 
-// What an extraction run over `packets` packets prints behind the banner:
-// the option lines, the percentage counter with the messages of each packet
-// (by index) behind the value shown while that packet is handled, and the
-// closing lines.
-inline std::string extraction_text(size_t packets, const std::map<size_t, std::string>& messages = {},
-                                   const std::string& option_lines = "") {
-    std::string text = option_lines;
+// The percentage counter of an extraction run over `packets` packets as far
+// as its first `handled` packets, with the messages of each packet (by index)
+// behind the value shown while that packet is handled: all a run that ends
+// early prints.
+inline std::string progress_text(size_t packets, const std::map<size_t, std::string>& messages,
+                                 size_t handled) {
+    std::string text;
     long long previous = -1;
-    for (size_t i = 0; i < packets; ++i) {
+    for (size_t i = 0; i < handled; ++i) {
         const long long percent = static_cast<long long>(i) * 100 / static_cast<long long>(packets);
         if (percent != previous) {
             char counter[16];
@@ -317,7 +353,14 @@ inline std::string extraction_text(size_t packets, const std::map<size_t, std::s
         const auto message = messages.find(i);
         if (message != messages.end()) text += message->second;
     }
-    return text + "\r100 %" + kDone;
+    return text;
+}
+
+// What an extraction run over `packets` packets prints behind the banner:
+// the option lines, the counter with the messages, and the closing lines.
+inline std::string extraction_text(size_t packets, const std::map<size_t, std::string>& messages = {},
+                                   const std::string& option_lines = "") {
+    return option_lines + progress_text(packets, messages, packets) + "\r100 %" + kDone;
 }
 
 // The packets at the given indexes, in that order.
