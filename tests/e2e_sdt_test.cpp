@@ -3,24 +3,30 @@
 // output file compared with what the stream calls for.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "support.h"
+#include "e2e_psi_helpers.h"
 
 namespace {
 
-const std::string kBanner = "tsnarrow version 1.0.2 - MPEG-2 TS PSI reporter and program extractor\n";
-const std::string kTitle = "****************** SDT Information ******************\n";
-const std::string kSeparator = "-----------------------------------------------------\n";
-const std::string kEnd = " \n";
-const std::string kDone = "\nDone.\n";
-const std::string kIconvError = "Error at iconv()\n";
-const std::string kDigitalTv = "   Service Type(01):      Digital television service\n";
+using psi_e2e::bad_crc;
+using psi_e2e::claiming;
+using psi_e2e::dump_line;
+using psi_e2e::kDigitalTv;
+using psi_e2e::kDone;
+using psi_e2e::kSdtEnd;
+using psi_e2e::kSdtPid;
+using psi_e2e::numbered;
+using psi_e2e::sdt_head;
+using psi_e2e::service;
+using psi_e2e::service_id;
+using psi_e2e::service_names;
+using psi_e2e::version;
 
-constexpr uint16_t kSdtPid = 0x0011;
+const std::string kBanner = "tsnarrow version 1.0.2 - MPEG-2 TS PSI reporter and program extractor\n";
+const std::string kIconvError = "Error at iconv()\n";
+
 constexpr uint16_t kPmtPid = 0x0100;
 constexpr uint16_t kVideoPid = 0x0101;
 
@@ -39,38 +45,24 @@ const tsb::Bytes kNhkSpBs = {0x23, 0x4E, 0x23, 0x48, 0x23, 0x4B, 0x20, 0x23, 0x4
 // Ends inside a two-byte character.
 const tsb::Bytes kCutKanji = {0x45, 0x6C, 0x35};
 
-tsb::Bytes service_descriptor(uint8_t type, const tsb::Bytes& provider, const tsb::Bytes& name) {
+// A service descriptor of type 0x01 with these names, for a test to bend.
+tsb::ServiceDescriptor named(const tsb::Bytes& provider, const tsb::Bytes& name) {
     tsb::ServiceDescriptor d;
-    d.service_type = type;
     d.provider = provider;
     d.name = name;
-    return tsb::service_descriptor(d);
+    return d;
 }
 
-tsb::SdtService service(uint16_t id, const tsb::Bytes& descriptors,
-                        std::optional<int> descriptors_loop_length = std::nullopt) {
-    tsb::SdtService s{};
-    s.service_id = id;
-    s.descriptors = descriptors;
-    s.descriptors_loop_length = descriptors_loop_length;
-    return s;
+tsb::Bytes service_descriptor(uint8_t type, const tsb::Bytes& provider, const tsb::Bytes& name) {
+    tsb::ServiceDescriptor d = named(provider, name);
+    d.service_type = type;
+    return tsb::service_descriptor(d);
 }
 
 tsb::Bytes concat(const std::vector<tsb::Bytes>& parts) {
     tsb::Bytes out;
     for (const tsb::Bytes& p : parts) tsb::append(out, p);
     return out;
-}
-
-// "dump data = " and the packet's 188 bytes as "%02X ", then the line end.
-std::string dump_line(const tsb::Packet& packet) {
-    std::string text = "dump data = ";
-    char hex[4];
-    for (uint8_t b : packet) {
-        std::snprintf(hex, sizeof hex, "%02X ", b);
-        text += hex;
-    }
-    return text + "\n";
 }
 
 // Builds the stream of one test (SDT sections and packets on PID 0x0011, the
@@ -159,25 +151,30 @@ void expect_iconv_failure(const RunResult& r, const std::string& out) {
     EXPECT_EQ(r.err, kIconvError);
 }
 
+// The report lines of the services most tests carry.
+const std::string kId0400 = service_id("0x0400(1024)");
+const std::string kId0408 = service_id("0x0408(1032)");
+const std::string kNhkSogoNames = service_names(kDigitalTv, "ＮＨＫ", "ＮＨＫ総合１・東京");
+const std::string kNhkNhkNames = service_names(kDigitalTv, "ＮＨＫ", "ＮＨＫ");
+const std::string kWowowPrimeNames = service_names(kDigitalTv, "ＷＯＷＯＷ", "WOWOWプライム");
+
+// What a report run prints for one SDT of version 0 listing these services.
+std::string one_sdt(const std::string& services) {
+    return kBanner + sdt_head() + services + kSdtEnd + kDone;
+}
+
 // ---------------------------------------------------------------- layout
 
 TEST_F(SdtReport, TwoServicesEachWithOneServiceDescriptor) {
     sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhkSogoTokyo)),
          service(0x0408, service_descriptor(0x01, kWowow, kWowowPrime))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ総合１・東京\n" +
-                                 kSeparator + "  Service ID: 0x0408(1032)\n" + kDigitalTv +
-                                 "   Service provider name: ＷＯＷＯＷ\n"
-                                 "   Service name:          WOWOWプライム\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + kNhkSogoNames + kId0408 + kWowowPrimeNames));
 }
 
 TEST_F(SdtReport, EmptyServiceLoopPrintsTitleVersionAndClosingLine) {
     sdt({});
     ASSERT_EQ(packet(0)[7], 12);  // section_length
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(""));
 }
 
 TEST_F(SdtReport, OneServiceFillingTheLoopExactlyGivesOneBlock) {
@@ -186,23 +183,16 @@ TEST_F(SdtReport, OneServiceFillingTheLoopExactlyGivesOneBlock) {
     ASSERT_EQ(packet(0)[7], 32);
     ASSERT_EQ(packet(0)[5 + 11 + 4], 15);  // descriptors_loop_length
     ASSERT_EQ(packet(0)[5 + 16 + 1], 13);  // descriptor_length
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0001(001)\n"
-                                 "   Service Type(C0):      Data service\n"
-                                 "   Service provider name: ＮＨ\n"
-                                 "   Service name:          ＮＨＫ\n" +
-                                 kEnd + kDone);
+    expect_success(report(),
+                   one_sdt(service_id("0x0001(001)") +
+                           service_names("   Service Type(C0):      Data service\n", "ＮＨ", "ＮＨＫ")));
 }
 
 TEST_F(SdtReport, ServiceWithoutDescriptorsPrintsItsIdOnly) {
     sdt({service(0x0400, {}), service(0x0410, service_descriptor(0x02, kNhk, kNews7))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kSeparator +
-                                 "  Service ID: 0x0410(1040)\n"
-                                 "   Service Type(02):      Digital audio service\n"
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ニュース７🈑\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + service_id("0x0410(1040)") +
+                                     service_names("   Service Type(02):      Digital audio service\n",
+                                                   "ＮＨＫ", "ニュース７🈑")));
 }
 
 TEST_F(SdtReport, OtherDescriptorsAreSkippedAndEveryServiceDescriptorIsPrinted) {
@@ -211,80 +201,54 @@ TEST_F(SdtReport, OtherDescriptorsAreSkippedAndEveryServiceDescriptorIsPrinted) 
     sdt({service(0x0400, concat({logo, service_descriptor(0xA1, kNhk, kNhkSogoTokyo), empty_body,
                                  service_descriptor(0xAB, kWowow, kWowowPrime), logo})),
          service(0x0401, {})});  // the loop count must still reach this 5-byte entry
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n"
-                                 "   Service Type(A1):      Special video service\n"
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ総合１・東京\n"
-                                 "   Service Type(AB):      Server-type simultaneous service\n"
-                                 "   Service provider name: ＷＯＷＯＷ\n"
-                                 "   Service name:          WOWOWプライム\n" +
-                                 kSeparator + "  Service ID: 0x0401(1025)\n" + kEnd + kDone);
+    expect_success(report(),
+                   one_sdt(kId0400 +
+                           service_names("   Service Type(A1):      Special video service\n", "ＮＨＫ",
+                                         "ＮＨＫ総合１・東京") +
+                           service_names("   Service Type(AB):      Server-type simultaneous service\n",
+                                         "ＷＯＷＯＷ", "WOWOWプライム") +
+                           service_id("0x0401(1025)")));
 }
 
 TEST_F(SdtReport, EmptyNamesPrintBareLabels) {
     sdt({service(0x0400, concat({service_descriptor(0x01, {}, kNhkSogoTokyo),
                                  service_descriptor(0xFF, kNhk, {}), service_descriptor(0x00, {}, {})}))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: \n"
-                                 "   Service name:          ＮＨＫ総合１・東京\n"
-                                 "   Service Type(FF):      Not defined or Service provider defined\n"
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          \n"
-                                 "   Service Type(00):      Not defined or Service provider defined\n"
-                                 "   Service provider name: \n"
-                                 "   Service name:          \n" +
-                                 kEnd + kDone);
+    expect_success(
+        report(), one_sdt(kId0400 + service_names(kDigitalTv, "", "ＮＨＫ総合１・東京") +
+                          service_names("   Service Type(FF):      Not defined or Service provider defined\n",
+                                        "ＮＨＫ", "") +
+                          service_names("   Service Type(00):      Not defined or Service provider defined\n",
+                                        "", "")));
 }
 
 TEST_F(SdtReport, VersionPrintedInDecimalAndHexadecimal) {
-    tsb::SectionOpts v17;
-    v17.version = 17;
-    tsb::SectionOpts v31;
-    v31.version = 31;
-    v31.current_next = false;
-    sdt({}, v17).sdt({}, v31);
-    expect_success(report(), kBanner + kTitle + " Version: 17(0x11)\n" + kEnd + kTitle +
-                                 " Version: 31(0x1F)\n" + kEnd + kDone);
+    sdt({}, version(17)).sdt({}, version(31, false));
+    expect_success(report(),
+                   kBanner + sdt_head("17(0x11)") + kSdtEnd + sdt_head("31(0x1F)") + kSdtEnd + kDone);
 }
 
 TEST_F(SdtReport, ServiceIdPrintedInHexadecimalAndThreeDigitDecimal) {
     sdt({service(0x0001, {}), service(0x0400, {}), service(0xFFFF, {}), service(0x0000, {})});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0001(001)\n" + kSeparator + "  Service ID: 0x0400(1024)\n" +
-                                 kSeparator + "  Service ID: 0xFFFF(65535)\n" + kSeparator +
-                                 "  Service ID: 0x0000(000)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(service_id("0x0001(001)") + kId0400 + service_id("0xFFFF(65535)") +
+                                     service_id("0x0000(000)")));
 }
 
 TEST_F(SdtReport, EveryRepeatedSectionIsReportedAgain) {
     const tsb::SdtService s = service(0x0400, service_descriptor(0x01, kNhk, kNhkSogoTokyo));
     sdt({s}).sdt({s});
-    const std::string block = kTitle + " Version: 00(0x00)\n" + kSeparator + "  Service ID: 0x0400(1024)\n" +
-                              kDigitalTv +
-                              "   Service provider name: ＮＨＫ\n"
-                              "   Service name:          ＮＨＫ総合１・東京\n" +
-                              kEnd;
+    const std::string block = sdt_head() + kId0400 + kNhkSogoNames + kSdtEnd;
     expect_success(report(), kBanner + block + block + kDone);
 }
 
 TEST_F(SdtReport, TimestampedInputGivesTheSameReport) {
     sdt({service(0x0408, service_descriptor(0x01, kWowow, kWowowPrime))});
-    expect_success(report({}, tsb::kTimestampedSize), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                                          "  Service ID: 0x0408(1032)\n" + kDigitalTv +
-                                                          "   Service provider name: ＷＯＷＯＷ\n"
-                                                          "   Service name:          WOWOWプライム\n" +
-                                                          kEnd + kDone);
+    expect_success(report({}, tsb::kTimestampedSize), one_sdt(kId0408 + kWowowPrimeNames));
 }
 
 TEST_F(SdtReport, DropSiOptionStillReports) {
     sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhkSogoTokyo))});
-    expect_success(report({"-s"}), kBanner + "option -s: Drop SI option enabled\n" + kTitle +
-                                       " Version: 00(0x00)\n" + kSeparator + "  Service ID: 0x0400(1024)\n" +
-                                       kDigitalTv +
-                                       "   Service provider name: ＮＨＫ\n"
-                                       "   Service name:          ＮＨＫ総合１・東京\n" +
-                                       kEnd + kDone);
+    expect_success(report({"-s"}), kBanner + "option -s: Drop SI option enabled\n" + sdt_head() + kId0400 +
+                                       kNhkSogoNames + kSdtEnd + kDone);
 }
 
 // ---------------------------------------------------------------- names
@@ -294,14 +258,9 @@ TEST_F(SdtNames, DecodedToUtf8) {
     const tsb::Bytes bs_yoshimoto = {0x23, 0x42, 0x23, 0x53, 0xE8, 0xB7, 0xE2, 0xC8};
     sdt({service(0x0400, service_descriptor(0x01, kNhkSpBs, nichi_tele_gr)),
          service(0x0418, service_descriptor(0x01, {0x37, 0x6E, 0x21, 0x41, 0x36, 0x62}, bs_yoshimoto))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\u3000ＢＳ\n"
-                                 "   Service name:          日テレ\n" +
-                                 kSeparator + "  Service ID: 0x0418(1048)\n" + kDigitalTv +
-                                 "   Service provider name: 月～金\n"
-                                 "   Service name:          ＢＳよしもと\n" +
-                                 kEnd + kDone);
+    expect_success(report(),
+                   one_sdt(kId0400 + service_names(kDigitalTv, "ＮＨＫ\u3000ＢＳ", "日テレ") +
+                           service_id("0x0418(1048)") + service_names(kDigitalTv, "月～金", "ＢＳよしもと")));
 }
 
 // 亜 (0x3021) is three bytes of UTF-8; a half-size letter one.
@@ -323,63 +282,46 @@ TEST_F(SdtNames, NameOf256BytesOfUtf8IsPrinted) {
     sdt({service(0x0400, service_descriptor(0x01, {}, kanji_then_half_size_letters(85, "A")))});
     const std::string name = repeated("亜", 85) + "A";
     ASSERT_EQ(name.size(), 256u);
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: \n" + "   Service name:          " + name + "\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + service_names(kDigitalTv, "", name)));
 }
 
 TEST_F(SdtNames, NameOf257BytesOfUtf8EndsTheRun) {
     sdt({service(0x0400, service_descriptor(0x01, {}, kanji_then_half_size_letters(85, "AB")))});
-    expect_iconv_failure(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                       "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                       "   Service provider name: \n");
+    expect_iconv_failure(report(),
+                         kBanner + sdt_head() + kId0400 + kDigitalTv + "   Service provider name: \n");
 }
 
 TEST_F(SdtNames, ProviderNameOf256BytesIsPrintedToo) {
     sdt({service(0x0400, service_descriptor(0x01, kanji_then_half_size_letters(85, "Z"), kNhk))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: " + repeated("亜", 85) + "Z\n" +
-                                 "   Service name:          ＮＨＫ\n" + kEnd + kDone);
+    expect_success(report(),
+                   one_sdt(kId0400 + service_names(kDigitalTv, repeated("亜", 85) + "Z", "ＮＨＫ")));
 }
 
 TEST_F(SdtNames, UnconvertibleProviderNameEndsTheRunAfterTheTypeLine) {
     sdt({service(0x0400, service_descriptor(0x01, kCutKanji, kNhk))});
-    expect_iconv_failure(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                       "  Service ID: 0x0400(1024)\n" + kDigitalTv);
+    expect_iconv_failure(report(), kBanner + sdt_head() + kId0400 + kDigitalTv);
 }
 
 TEST_F(SdtNames, UnconvertibleServiceNameEndsTheRunAfterTheProviderLine) {
     // 0x2F21: row 15 is empty in the Kanji set.
     sdt({service(0x0400, service_descriptor(0x01, kNhk, {0x23, 0x4E, 0x2F, 0x21})),
          service(0x0408, service_descriptor(0x01, kWowow, kWowowPrime))});
-    expect_iconv_failure(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                       "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                       "   Service provider name: ＮＨＫ\n");
+    expect_iconv_failure(report(),
+                         kBanner + sdt_head() + kId0400 + kDigitalTv + "   Service provider name: ＮＨＫ\n");
 }
 
 TEST_F(SdtNames, EachNameStartsFromTheInitialState) {
     // The provider ends in half size with the alphanumerics invoked into GL;
     // the service name must still read 0x23 0x4E as a Kanji-set character.
     sdt({service(0x0400, service_descriptor(0x01, {0x89, 0x0E, 0x4E, 0x48, 0x4B}, kNhkSpBs))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: NHK\n"
-                                 "   Service name:          ＮＨＫ\u3000ＢＳ\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + service_names(kDigitalTv, "NHK", "ＮＨＫ\u3000ＢＳ")));
 }
 
 // ---------------------------------------------------------------- checks
 
 TEST_F(SdtChecks, SectionNumbersOtherThanZeroAreRefused) {
-    tsb::SectionOpts first_of_two;
-    first_of_two.last_section_number = 1;
-    tsb::SectionOpts second_of_two;
-    second_of_two.section_number = 1;
-    second_of_two.last_section_number = 1;
     const tsb::SdtService s = service(0x0400, service_descriptor(0x01, kNhk, kCutKanji));
-    sdt({s}, first_of_two).sdt({s}, second_of_two);
+    sdt({s}, numbered(0, 1)).sdt({s}, numbered(1, 1));
     expect_success(report(), kBanner +
                                  "00000000: SDT section# is wrong section#:[0], last#[1], aborted."
                                  "00000001: SDT section# is wrong section#:[1], last#[1], aborted." +
@@ -387,12 +329,10 @@ TEST_F(SdtChecks, SectionNumbersOtherThanZeroAreRefused) {
 }
 
 TEST_F(SdtChecks, CrcFailureDumpsThePacketThatCompletedTheSection) {
-    tsb::SectionOpts damaged;
-    damaged.bad_crc = true;
     // About 200 bytes: the section ends in the second packet.
     sdt({service(0x0400, concat({tsb::descriptor(0xC1, tsb::Bytes(160, 0x11)),
                                  service_descriptor(0x01, kNhk, kNhkSogoTokyo)}))},
-        damaged);
+        bad_crc());
     ASSERT_EQ(stream_.size(), 2u);
     continuation();  // the complete, damaged section goes through the check again
     expect_success(report(), kBanner + "00000001: SDT CRC32 is wrong, aborted." + dump_line(packet(1)) +
@@ -400,19 +340,13 @@ TEST_F(SdtChecks, CrcFailureDumpsThePacketThatCompletedTheSection) {
 }
 
 TEST_F(SdtChecks, CrcDumpStartsAtTheSyncByteOfATimestampedPacket) {
-    tsb::SectionOpts damaged;
-    damaged.bad_crc = true;
-    sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhkSogoTokyo))}, damaged);
+    sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhkSogoTokyo))}, bad_crc());
     const RunResult r = report({}, tsb::kTimestampedSize);
     expect_success(r, kBanner + "00000000: SDT CRC32 is wrong, aborted." + dump_line(packet(0)) + kDone);
 }
 
 TEST_F(SdtChecks, SectionTooShortForItsFixedFieldsIsRefusedBeforeTheCrc) {
-    tsb::SectionOpts length11;
-    length11.section_length = 11;
-    tsb::SectionOpts length0;
-    length0.section_length = 0;
-    sdt({}, length11).sdt({}, length0);
+    sdt({}, claiming(11)).sdt({}, claiming(0));
     expect_success(report(), kBanner +
                                  "00000000: SDT length is too short [11], aborted."
                                  "00000001: SDT length is too short [0], aborted." +
@@ -421,16 +355,11 @@ TEST_F(SdtChecks, SectionTooShortForItsFixedFieldsIsRefusedBeforeTheCrc) {
 
 TEST_F(SdtChecks, SectionTooLongToHoldIsDroppedWithItsContinuations) {
     sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhk))});
-    tsb::SectionOpts too_long;
-    too_long.section_length = 1022;
-    sdt({}, too_long);
+    sdt({}, claiming(1022));
     continuation().continuation();
     // A continuation must not bring back the section held before the long one.
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ\n" +
-                                 kEnd + "00000001: SDT length is too long [1022], aborted." + kDone);
+    expect_success(report(), kBanner + sdt_head() + kId0400 + kNhkNhkNames + kSdtEnd +
+                                 "00000001: SDT length is too long [1022], aborted." + kDone);
 }
 
 TEST_F(SdtChecks, LongestSectionThatFitsIsReported) {
@@ -443,12 +372,9 @@ TEST_F(SdtChecks, LongestSectionThatFitsIsReported) {
                                  tsb::descriptor(0xC1, tsb::Bytes(255, 0x22)),
                                  tsb::descriptor(0xC1, tsb::Bytes(filler - 255 * 3, 0x22)), sd}))});
     ASSERT_EQ((packet(0)[6] & 0x0F) << 8 | packet(0)[7], 1021);
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n"
-                                 "   Service Type(A4):      Engineering service\n"
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ総合１・東京\n" +
-                                 kEnd + kDone);
+    expect_success(
+        report(), one_sdt(kId0400 + service_names("   Service Type(A4):      Engineering service\n", "ＮＨＫ",
+                                                  "ＮＨＫ総合１・東京")));
 }
 
 TEST_F(SdtChecks, PacketWithoutPayloadIsReported) {
@@ -460,8 +386,8 @@ TEST_F(SdtChecks, PacketWithoutPayloadIsReported) {
     af.fill = true;
     stream_.add(tsb::make_packet(h, {}, af));
     sdt({});
-    expect_success(report(), kBanner + "00000000: Payload does not exist, aborted." + kTitle +
-                                 " Version: 00(0x00)\n" + kEnd + kDone);
+    expect_success(report(),
+                   kBanner + "00000000: Payload does not exist, aborted." + sdt_head() + kSdtEnd + kDone);
 }
 
 // ---------------------------------------------------------------- assembly
@@ -487,38 +413,26 @@ TEST_F(SdtAssembly, SectionOverThreePacketsIsReportedAfterTheThird) {
     sdt({}, {}, 0x46);
     stream_.add(parts[2]);
     expect_success(report(), kBanner + "00000001: Invalid SDT table id[70], aborted." +
-                                 "00000003: Invalid SDT table id[70], aborted." + kTitle +
-                                 " Version: 00(0x00)\n" + kSeparator + "  Service ID: 0x0408(1032)\n" +
-                                 kDigitalTv +
-                                 "   Service provider name: ＷＯＷＯＷ\n"
-                                 "   Service name:          WOWOWプライム\n" +
-                                 kEnd + kDone);
+                                 "00000003: Invalid SDT table id[70], aborted." + sdt_head() + kId0408 +
+                                 kWowowPrimeNames + kSdtEnd + kDone);
 }
 
 TEST_F(SdtAssembly, ContinuationAfterCompleteSectionRepeatsTheReport) {
     sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhkSogoTokyo))}).continuation();
-    const std::string block = kTitle + " Version: 00(0x00)\n" + kSeparator + "  Service ID: 0x0400(1024)\n" +
-                              kDigitalTv +
-                              "   Service provider name: ＮＨＫ\n"
-                              "   Service name:          ＮＨＫ総合１・東京\n" +
-                              kEnd;
+    const std::string block = sdt_head() + kId0400 + kNhkSogoNames + kSdtEnd;
     expect_success(report(), kBanner + block + block + kDone);
 }
 
 TEST_F(SdtAssembly, ContinuationBeforeAnySectionPrintsNothing) {
     continuation().continuation().sdt({});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(""));
 }
 
 TEST_F(SdtAssembly, BatStartLeavesTheHeldSectionInPlace) {
     sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhk))});
     section(tsb::long_section(0x4A, 0x0001, {0xF0, 0x00, 0xF0, 0x00}));
     continuation();
-    const std::string block = kTitle + " Version: 00(0x00)\n" + kSeparator + "  Service ID: 0x0400(1024)\n" +
-                              kDigitalTv +
-                              "   Service provider name: ＮＨＫ\n"
-                              "   Service name:          ＮＨＫ\n" +
-                              kEnd;
+    const std::string block = sdt_head() + kId0400 + kNhkNhkNames + kSdtEnd;
     expect_success(report(),
                    kBanner + block + "00000001: Invalid SDT table id[74], aborted." + block + kDone);
 }
@@ -530,125 +444,85 @@ TEST_F(SdtBounds, ServiceEntryHeaderPastTheLoopEndsTheWalk) {
     tsb::SdtService first = service(0x0400, concat({service_descriptor(0x01, kNhk, kNhk), {0x04, 0x10}}));
     first.descriptors_loop_length = static_cast<int>(first.descriptors.size()) - 2;
     sdt({first});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + kNhkNhkNames));
 }
 
 TEST_F(SdtBounds, DescriptorLoopLengthPastTheLoop) {
     sdt({service(0x0400, service_descriptor(0x01, kNhk, kNhk), 0x0FFF)});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + kNhkNhkNames));
 }
 
 TEST_F(SdtBounds, DescriptorHeaderCutByTheLoopEnd) {
     // One byte left in the loop where a descriptor header would begin.
     sdt({service(0x0400, concat({service_descriptor(0x01, kNhk, kNhk), {0x48}}))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + kNhkNhkNames));
 }
 
 TEST_F(SdtBounds, OtherDescriptorLengthPastTheLoop) {
     sdt({service(0x0400,
                  concat({tsb::descriptor(0xC1, {0x01, 0x02}, 0xFF), service_descriptor(0x01, kNhk, kNhk)})),
          service(0x0408, service_descriptor(0x01, kWowow, kWowowPrime))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400));
 }
 
 TEST_F(SdtBounds, ServiceDescriptorLengthUnderstatedStillMovesPastTheNames) {
     // descriptor_length 3 for N 6, M 6: the walk goes on after the service
     // name, but the counts take 2 + 3 only.
-    tsb::ServiceDescriptor short_length;
-    short_length.provider = kNhk;
-    short_length.name = kNhk;
+    tsb::ServiceDescriptor short_length = named(kNhk, kNhk);
     short_length.length = 3;
     const tsb::Bytes second = service_descriptor(0xA5, kWowow, kWowowPrime);
     const tsb::Bytes first = tsb::service_descriptor(short_length);
     sdt({service(0x0400, concat({first, second}))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ\n"
-                                 "   Service Type(A5):      Promotion video service\n"
-                                 "   Service provider name: ＷＯＷＯＷ\n"
-                                 "   Service name:          WOWOWプライム\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + kNhkNhkNames +
+                                     service_names("   Service Type(A5):      Promotion video service\n",
+                                                   "ＷＯＷＯＷ", "WOWOWプライム")));
 }
 
 TEST_F(SdtBounds, ServiceDescriptorCutBeforeItsProviderLength) {
     sdt({service(0x0400, {0x48, 0x0D, 0x01})});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400));
 }
 
 TEST_F(SdtBounds, ServiceDescriptorCutBeforeItsType) {
     sdt({service(0x0400, {0x48, 0x0D})});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400));
 }
 
 TEST_F(SdtBounds, ProviderNameLengthPastTheLoop) {
-    tsb::ServiceDescriptor d;
-    d.provider = kNhk;
-    d.name = kNhk;
+    tsb::ServiceDescriptor d = named(kNhk, kNhk);
     d.provider_length = 200;
     sdt({service(0x0400, service_descriptor(0x01, kWowow, kWowowPrime)),
          service(0x0408, tsb::service_descriptor(d))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＷＯＷＯＷ\n"
-                                 "   Service name:          WOWOWプライム\n" +
-                                 kSeparator + "  Service ID: 0x0408(1032)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + kWowowPrimeNames + kId0408));
 }
 
 TEST_F(SdtBounds, ProviderNameReachingTheLoopEndLeavesNoServiceNameLength) {
     // N covers the rest of the loop exactly: M would be the first CRC byte.
-    tsb::ServiceDescriptor d;
-    d.provider = kNhk;
+    tsb::ServiceDescriptor d = named(kNhk, {});
     d.provider_length = 6;
     tsb::Bytes bytes = tsb::service_descriptor(d);
     bytes.pop_back();  // drop M
     sdt({service(0x0400, bytes)});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400));
 }
 
 TEST_F(SdtBounds, ServiceNameLengthPastTheLoop) {
-    tsb::ServiceDescriptor d;
-    d.provider = kNhk;
-    d.name = kNhk;
+    tsb::ServiceDescriptor d = named(kNhk, kNhk);
     d.name_length = 7;  // one byte beyond the loop, into the CRC
     sdt({service(0x0400, tsb::service_descriptor(d))});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400));
 }
 
 TEST_F(SdtBounds, ServiceNameEndingExactlyAtTheLoopEndIsPrinted) {
-    tsb::ServiceDescriptor d;
-    d.provider = kNhk;
-    d.name = kNhkSogoTokyo;
+    tsb::ServiceDescriptor d = named(kNhk, kNhkSogoTokyo);
     d.length = 200;  // overstated: the names decide where the walk goes
     sdt({service(0x0400, tsb::service_descriptor(d), 200)});
-    expect_success(report(), kBanner + kTitle + " Version: 00(0x00)\n" + kSeparator +
-                                 "  Service ID: 0x0400(1024)\n" + kDigitalTv +
-                                 "   Service provider name: ＮＨＫ\n"
-                                 "   Service name:          ＮＨＫ総合１・東京\n" +
-                                 kEnd + kDone);
+    expect_success(report(), one_sdt(kId0400 + kNhkSogoNames));
 }
 
 TEST_F(SdtBounds, HostileLengthsInExtractionModeEndQuietly) {
-    tsb::ServiceDescriptor d;
-    d.provider = kCutKanji;  // never reached: the service name runs past the loop
-    d.name = kNhk;
+    // The provider is never reached: the service name runs past the loop.
+    tsb::ServiceDescriptor d = named(kCutKanji, kNhk);
     d.name_length = 0xFF;
     program();
     sdt({service(0x0400, tsb::service_descriptor(d), 0x0FFF)});
@@ -668,13 +542,8 @@ TEST_F(SdtExtraction, ValidSectionPrintsNoReportAndIsWritten) {
 }
 
 TEST_F(SdtExtraction, MessagesStillAppear) {
-    tsb::SectionOpts damaged;
-    damaged.bad_crc = true;
-    tsb::SectionOpts second;
-    second.section_number = 1;
-    second.last_section_number = 1;
     program();
-    sdt({}, damaged).sdt({}, second);
+    sdt({}, bad_crc()).sdt({}, numbered(1, 1));
     expect_success(extract(), kBanner + "\r  0 %\r 20 %\r 40 %\r 60 %00000003: SDT CRC32 is wrong, aborted." +
                                   dump_line(packet(3)) +
                                   "\r 80 %00000004: SDT section# is wrong section#:[1], last#[1], aborted."
@@ -704,10 +573,8 @@ TEST_F(SdtExtraction, DropSiStillConvertsNames) {
 }
 
 TEST_F(SdtExtraction, DropSiStillPrintsMessages) {
-    tsb::SectionOpts damaged;
-    damaged.bad_crc = true;
     program();
-    sdt({}, damaged);
+    sdt({}, bad_crc());
     expect_success(extract({"-s"}), kBanner + "option -s: Drop SI option enabled\n" +
                                         "\r  0 %\r 25 %\r 50 %\r 75 %00000003: SDT CRC32 is wrong, aborted." +
                                         dump_line(packet(3)) + "\r100 %" + kDone);
