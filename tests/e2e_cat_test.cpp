@@ -100,12 +100,12 @@ TEST(CatEmm, TheFirstCaDescriptorMarksTheEmmPidAndTheSameCatChangesNothing) {
     const tsb::Packets in = {
         pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
-        es_packet(kEmmPid, 0xA1),
+        payload_packet(kEmmPid, 0xA1),
         psi_packet(0x0001, usual_cat()),
-        es_packet(kEmmPid, 0xA2),
+        payload_packet(kEmmPid, 0xA2),
         psi_packet(0x0001, usual_cat()),
-        es_packet(kEmmPid, 0xA3),
-        es_packet(0x0902, 0xA4),
+        payload_packet(kEmmPid, 0xA3),
+        payload_packet(0x0902, 0xA4),
     };
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.text, extraction_text(in.size()));
@@ -123,14 +123,14 @@ TEST(CatEmm, ANewVersionMovesTheEmmPid) {
         pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
         cat_packet(tsb::ca_descriptor(kCaSystem, 0x0901)),
-        es_packet(0x0901, 0xA1),
-        es_packet(0x0902, 0xA2),
+        payload_packet(0x0901, 0xA1),
+        payload_packet(0x0902, 0xA2),
         cat_packet(tsb::ca_descriptor(kCaSystem, 0x0902), version(1)),
-        es_packet(0x0901, 0xA3),
-        es_packet(0x0902, 0xA4),
+        payload_packet(0x0901, 0xA3),
+        payload_packet(0x0902, 0xA4),
         cat_packet(tsb::ca_descriptor(0x0007, 0x0903), version(1)),
-        es_packet(0x0903, 0xA5),
-        es_packet(0x0902, 0xA6),
+        payload_packet(0x0903, 0xA5),
+        payload_packet(0x0902, 0xA6),
     };
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 5, 7, 8, 10}));
 
@@ -151,8 +151,8 @@ TEST(CatEmm, TwoCaDescriptorsInOneNewVersion) {
         pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
         cat_packet(descriptors),
-        es_packet(0x0901, 0xA1),
-        es_packet(0x0902, 0xA2),
+        payload_packet(0x0901, 0xA1),
+        payload_packet(0x0902, 0xA2),
     };
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3}));
 
@@ -182,10 +182,10 @@ TEST(CatEmm, AVersionWithoutCaDescriptorKeepsTheEmmPidUntilOneComes) {
         psi_packet(kPmtPid, usual_pmt_section()),
         cat_packet(tsb::ca_descriptor(kCaSystem, 0x0901), version(1)),
         cat_packet({}, version(17)),
-        es_packet(0x0901, 0xA1),
+        payload_packet(0x0901, 0xA1),
         cat_packet(tsb::ca_descriptor(kCaSystem, 0x0902), version(17)),
-        es_packet(0x0901, 0xA2),
-        es_packet(0x0902, 0xA3),
+        payload_packet(0x0901, 0xA2),
+        payload_packet(0x0902, 0xA3),
     };
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 4, 5, 7}));
 
@@ -201,8 +201,8 @@ TEST(CatEmm, DroppingSiDropsTheCatButNotItsEmmPid) {
         pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
         psi_packet(0x0001, usual_cat()),
-        es_packet(kEmmPid, 0xA1),
-        es_packet(0x0010, 0xA2),
+        payload_packet(kEmmPid, 0xA1),
+        payload_packet(0x0010, 0xA2),
         pat_packet(),
     };
     const Outcome o = extract(dir, in, kProgram, {"-s"});

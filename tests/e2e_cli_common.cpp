@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace e2e {
@@ -49,6 +50,28 @@ std::string after_banner(const std::string& out) {
         return out;
     }
     return out.substr(end + 1);
+}
+
+std::string progress_text(size_t packets, const std::map<size_t, std::string>& messages, size_t handled) {
+    std::string text;
+    long long previous = -1;
+    for (size_t i = 0; i < handled; ++i) {
+        const long long percent = static_cast<long long>(i) * 100 / static_cast<long long>(packets);
+        if (percent != previous) {
+            char counter[16];
+            std::snprintf(counter, sizeof counter, "\r%3lld %%", percent);
+            text += counter;
+            previous = percent;
+        }
+        const auto message = messages.find(i);
+        if (message != messages.end()) text += message->second;
+    }
+    return text;
+}
+
+std::string extraction_text(size_t packets, const std::map<size_t, std::string>& messages,
+                            const std::string& option_lines) {
+    return option_lines + progress_text(packets, messages, packets) + "\r100 %\nDone.\n";
 }
 
 const char* const kUsage =

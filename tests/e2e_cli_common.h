@@ -5,6 +5,7 @@
 #define TSNARROW_TESTS_E2E_CLI_COMMON_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,17 @@ tsb::Bytes pick(const tsb::Bytes& file, size_t framing, const std::vector<size_t
 // Standard output without the banner line; fails the test when the first line
 // is not the banner.
 std::string after_banner(const std::string& out);
+
+// The percentage counter of an extraction run over `packets` packets as far
+// as its first `handled` packets, with the messages of each packet (by index)
+// behind the value shown while that packet is handled: all a run that ends
+// early prints.
+std::string progress_text(size_t packets, const std::map<size_t, std::string>& messages, size_t handled);
+
+// What an extraction run over `packets` packets prints behind the banner:
+// the option lines, the counter with the messages, then "\r100 %" and Done.
+std::string extraction_text(size_t packets, const std::map<size_t, std::string>& messages = {},
+                            const std::string& option_lines = "");
 
 // The usage text, with its empty lines before and after.
 extern const char* const kUsage;

@@ -115,13 +115,7 @@ TEST(CliFraming, PartialPacketAtTheEndIsIgnored) {
     for (int i = 0; i < 998; ++i) s.add(e2e::payload_packet(e2e::kEsPid, static_cast<uint8_t>(i), i & 15));
     std::vector<size_t> written;
     for (size_t i = 1; i < 1000; ++i) written.push_back(i);
-    std::string counter;
-    for (int percent = 0; percent < 100; ++percent) {
-        char text[16];
-        std::snprintf(text, sizeof text, "\r%3d %%", percent);
-        counter += text;
-    }
-    counter += "\r100 %\nDone.\n";
+    const std::string counter = e2e::extraction_text(1000);
 
     for (size_t framing : {188, 192}) {
         tsb::Bytes data = s.bytes(framing);

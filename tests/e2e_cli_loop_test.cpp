@@ -56,30 +56,15 @@ TEST(CliLoop, ShortestRunCountsInThirds) {
     EXPECT_EQ(read_bytes(out), e2e::pick(s.bytes(), 188, {1, 2}));
 }
 
-// The counter's text for a run of `packets`: every whole percent that some
-// packet index reaches, in order, then 100.
-std::string counter_text(int packets) {
-    std::string text;
-    int shown = -1;
-    for (int k = 0; k < packets; ++k) {
-        const int percent = k * 100 / packets;
-        if (percent == shown) continue;
-        char line[16];
-        std::snprintf(line, sizeof line, "\r%3d %%", percent);
-        text += line;
-        shown = percent;
-    }
-    return text + "\r100 %\nDone.\n";
-}
-
 TEST(CliLoop, CounterShowsEveryWholePercentReachedOnce) {
     TempDir dir;
-    for (int packets : {4, 99, 100, 101, 150, 199, 200, 301, 333}) {
+    // Every whole percent that some packet index reaches, in order, then 100.
+    for (size_t packets : {4, 99, 100, 101, 150, 199, 200, 301, 333}) {
         tsb::Stream s;
-        s.nulls(static_cast<size_t>(packets));
+        s.nulls(packets);
         const RunResult r = run_tool({write_stream(dir, s), "1", dir.file("out.ts")});
         EXPECT_EQ(r.exit_code, 0) << packets;
-        EXPECT_EQ(after_banner(r.out), counter_text(packets)) << packets;
+        EXPECT_EQ(after_banner(r.out), e2e::extraction_text(packets)) << packets;
     }
 }
 

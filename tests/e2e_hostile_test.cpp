@@ -147,7 +147,7 @@ ToolRun run_on(const Bytes& file, const std::vector<std::string>& options,
     if (extraction) args.push_back(out);
     ToolRun run;
     run.result = run_tool(args);
-    run.text = text_after_banner(run.result);
+    run.text = after_banner(run.result.out);
     run.has_output = file_exists(out);
     if (run.has_output) run.output = read_bytes(out);
     return run;
@@ -269,8 +269,8 @@ TEST(Hostile, ContinuationWithoutPayloadRoomAddsNothing) {
     const Packet pmt = pmt_packet();
     const Packet empty_183 = packet_with_field(kPmtPid, false, 183);
     const Packet empty_255 = packet_with_field(kPmtPid, false, 255);
-    const Packet old_audio = es_packet(kAudioPid, 0x11);
-    const Packet new_audio = es_packet(0x0111, 0x12);
+    const Packet old_audio = payload_packet(kAudioPid, 0x11);
+    const Packet new_audio = payload_packet(0x0111, 0x12);
     const Packets in = {pat_packet(), pmt, empty_183, split[0], empty_255, split[1], old_audio, new_audio};
 
     const ToolRun run = extract(in);
@@ -332,7 +332,7 @@ TEST(Hostile, PmtSectionLengthAtAndPastTheBuffer) {
     ASSERT_EQ(largest.size(), 6u);
     ASSERT_EQ(too_long.size(), 6u);
     ASSERT_EQ(claims.size(), 1u);
-    const Packet continuation = es_packet(kPmtPid, 0x00);
+    const Packet continuation = payload_packet(kPmtPid, 0x00);
 
     // Report mode shows every time a PMT is processed.
     Packets in = {pat_packet(), pmt_packet()};
@@ -351,7 +351,7 @@ TEST(Hostile, PmtSectionLengthAtAndPastTheBuffer) {
     // Extraction: output starts with the packet that completes the largest PMT.
     Packets extraction_in = {pat_packet()};
     extraction_in.insert(extraction_in.end(), largest.begin(), largest.end());
-    const Packet video = es_packet(kVideoPid, 0x21);
+    const Packet video = payload_packet(kVideoPid, 0x21);
     extraction_in.push_back(video);
     const ToolRun run = extract(extraction_in);
     EXPECT_TRUE(ended_with(run, 0));
@@ -457,8 +457,8 @@ TEST(Hostile, PmtLengthsPastTheSection) {
     tsb::Pmt cut = usual_pmt();
     cut.streams[0].es_info_length = 4000;
     const Packet pmt = pmt_packet(cut);
-    const Packet video = es_packet(kVideoPid, 0x31);
-    const ToolRun run = extract({pat_packet(), pmt, video, es_packet(kAudioPid, 0x32)});
+    const Packet video = payload_packet(kVideoPid, 0x31);
+    const ToolRun run = extract({pat_packet(), pmt, video, payload_packet(kAudioPid, 0x32)});
     EXPECT_TRUE(ended_with(run, 0));
     EXPECT_TRUE(wrote(run, {pmt, video}));
 }
@@ -560,7 +560,7 @@ TEST(Hostile, TruncatedFiles) {
     EXPECT_EQ(run.output, Bytes(records.begin() + 192, records.end()));
 
     // A partial PAT at the end is not read: its rewrite would show.
-    const Packet video = es_packet(kVideoPid, 0x41);
+    const Packet video = payload_packet(kVideoPid, 0x41);
     file = join({pat, pmt, video});
     file.insert(file.end(), pat.begin(), pat.begin() + 100);
     run = run_on(file, {}, {kProgramArg}, true);
@@ -601,7 +601,7 @@ Bytes random_bytes(uint32_t seed, size_t count) {
 // record that would start with 0x47); the trailing partial record is ignored.
 TEST(Hostile, RandomBytesAfterAValidStart) {
     const Packet pmt = pmt_packet();
-    const Packet video = es_packet(kVideoPid, 0x51);
+    const Packet video = payload_packet(kVideoPid, 0x51);
     Packets in = {pat_packet(), pmt, video};
     Packets expected = {pmt, video};
     std::map<size_t, std::string> messages;
@@ -677,7 +677,8 @@ TEST(Hostile, RandomPacketsOnTablePids) {
 
 // A PAT that gives the target PMT PID 0 is refused whole, every time.
 TEST(Hostile, PatNamingPidZeroForTheTarget) {
-    const Packets in = {pat_packet(0x0000), pmt_packet(), es_packet(kVideoPid, 0x61), pat_packet(0x0000)};
+    const Packets in = {pat_packet(0x0000), pmt_packet(), payload_packet(kVideoPid, 0x61),
+                        pat_packet(0x0000)};
     const std::map<size_t, std::string> messages = {{0, at(0, "PID of PMT is zero. aborted.")},
                                                     {3, at(3, "PID of PMT is zero. aborted.")}};
     ToolRun run = extract(in);
@@ -708,8 +709,8 @@ TEST(Hostile, PmtOnThePidOfAnotherTable) {
         const Packet pmt = pmt_packet(usual_pmt(), 0, c.pid);
         const Packet other = psi_packet(c.pid, c.other_table);
         const Packet later_pat = pat_packet(c.pid);
-        const Packet video = es_packet(kVideoPid, 0x71);
-        const Packet emm = es_packet(kEmmPid, 0x72);
+        const Packet video = payload_packet(kVideoPid, 0x71);
+        const Packet emm = payload_packet(kEmmPid, 0x72);
         const Packets in = {pat_packet(c.pid), pmt, other, video, later_pat, emm};
         const ToolRun run = extract(in);
         EXPECT_TRUE(ended_with(run, 0));
@@ -723,7 +724,7 @@ TEST(Hostile, PmtOnThePidOfAnotherTable) {
 TEST(Hostile, PmtOnTheNullPid) {
     const Packet null = tsb::null_packet();
     const Packet pmt = pmt_packet(usual_pmt(), 0, 0x1FFF);
-    const Packet video = es_packet(kVideoPid, 0x81);
+    const Packet video = payload_packet(kVideoPid, 0x81);
     const Packet later_pat = pat_packet(0x1FFF);
     const Packets in = {pat_packet(0x1FFF), null, pmt, null, video, later_pat};
 
@@ -750,7 +751,7 @@ TEST(Hostile, PmtNamingThePatPid) {
     const Packet second = pmt_packet(usual_pmt(), 1);
     const Packet pat_while_named = pat_packet();
     const Packet pat_after = pat_packet();
-    const Packet video = es_packet(kVideoPid, 0x91);
+    const Packet video = payload_packet(kVideoPid, 0x91);
     const Packets in = {pat_packet(), first, pat_while_named, second, pat_after, video};
 
     ToolRun run = extract(in);
@@ -780,8 +781,8 @@ TEST(Hostile, VersionFlipFlopOnEveryPacket) {
         pmt.streams = {{0x02, stream_pids[v], {}, std::nullopt}};
         const Packet pat = pat_packet(pmt_pids[v], v);
         const Packet pmt_p = pmt_packet(pmt, v, pmt_pids[v]);
-        const Packet own = es_packet(stream_pids[v], static_cast<uint8_t>(round));
-        const Packet other = es_packet(stream_pids[1 - v], static_cast<uint8_t>(0x80 + round));
+        const Packet own = payload_packet(stream_pids[v], static_cast<uint8_t>(round));
+        const Packet other = payload_packet(stream_pids[1 - v], static_cast<uint8_t>(0x80 + round));
         in.insert(in.end(), {pat, pmt_p, other, own});
         if (round > 0) expected.push_back(rewritten_pat(pat, kTsid, v, kProgram, pmt_pids[v]));
         expected.push_back(pmt_p);
@@ -804,8 +805,8 @@ TEST(Hostile, CatVersionFlipFlopOnEveryPacket) {
         const uint8_t v = round % 2;
         const Packet cat =
             psi_packet(kCatPid, tsb::cat_section(tsb::ca_descriptor(0x0005, emm_pids[v]), version(v)));
-        const Packet own = es_packet(emm_pids[v], static_cast<uint8_t>(round));
-        const Packet other = es_packet(emm_pids[1 - v], static_cast<uint8_t>(0x80 + round));
+        const Packet own = payload_packet(emm_pids[v], static_cast<uint8_t>(round));
+        const Packet other = payload_packet(emm_pids[1 - v], static_cast<uint8_t>(0x80 + round));
         in.insert(in.end(), {cat, other, own});
         expected.insert(expected.end(), {cat, tsb::null_packet(), own});
     }
@@ -848,7 +849,7 @@ TEST(Hostile, FailedNameConversionEndsTheRun) {
     tsb::append(exactly_256, {0x89, 0x0E, 0x41});
 
     const Packet pmt = pmt_packet();
-    const Packet video = es_packet(kVideoPid, 0xA1);
+    const Packet video = payload_packet(kVideoPid, 0xA1);
     const auto sdt_with_name = [&](const Bytes& name) {
         tsb::ServiceDescriptor d = nhk_descriptor();
         d.name = name;

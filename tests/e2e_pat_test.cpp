@@ -223,8 +223,8 @@ TEST(PatVersions, NewVersionWithoutTheTargetStopsItsPmtAndLeavesPatsAsTheyCame) 
     TempDir dir;
     const tsb::Bytes without = tsb::pat_section(1, {{0, 0x0010}, {kOtherProgram, kOtherPmtPid}}, version(1));
     const tsb::Packets in = {
-        pat_packet(),        pmt_packet(), es_packet(kVideoPid, 0xA1),
-        pat_packet(without), pmt_packet(), es_packet(kVideoPid, 0xA2),
+        pat_packet(),        pmt_packet(), payload_packet(kVideoPid, 0xA1),
+        pat_packet(without), pmt_packet(), payload_packet(kVideoPid, 0xA2),
         pat_packet(without),
     };
     const Outcome o = extract(dir, in);
@@ -241,7 +241,7 @@ TEST(PatVersions, NewVersionMovesThePmtPid) {
         pat_packet(moved),
         pmt_packet(),                             // old PMT PID: dropped now
         psi_packet(0x01E0, usual_pmt_section()),  // new one passes
-        es_packet(kVideoPid, 0xA1),
+        payload_packet(kVideoPid, 0xA1),
         pat_packet(moved),
     };
     const Outcome o = extract(dir, in);

@@ -42,17 +42,17 @@ TEST(PmtOutput, TheFirstPmtEnablesOutputWithThePacketThatCompletesIt) {
     const tsb::Bytes pmt = usual_pmt_section(459);
     const tsb::Packets in = {
         pat_packet(),
-        es_packet(kVideoPid, 0xA1),
-        es_packet(kAudioPid, 0xA2),
+        payload_packet(kVideoPid, 0xA1),
+        payload_packet(kAudioPid, 0xA2),
         psi_packet(0x0001, usual_cat()),
         start_packet(kPmtPid, pmt),
-        es_packet(kVideoPid, 0xA3),
+        payload_packet(kVideoPid, 0xA3),
         continuation(kPmtPid, pmt, 183, 184),
         continuation(kPmtPid, pmt, 367, 184),
-        es_packet(kVideoPid, 0xA4),
-        es_packet(kAudioPid, 0xA5),
-        es_packet(0x0010, 0xA6),
-        es_packet(0x0120, 0xA7),
+        payload_packet(kVideoPid, 0xA4),
+        payload_packet(kAudioPid, 0xA5),
+        payload_packet(0x0010, 0xA6),
+        payload_packet(0x0120, 0xA7),
     };
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.text, extraction_text(in.size()));
@@ -67,21 +67,21 @@ TEST(PmtOutput, AVersionChangeClearsTheOldStreamsAfterSettingTheNewPcrAndEcm) {
     const tsb::Pmt v4 = program(0x01FF, {stream(0x02, 0x0100), stream(0x0F, 0x0111)}, ca(0x01FE));
     const tsb::Pmt v5 = program(0x0130, {stream(0x02, 0x0100)}, ca(0x0131));
     const tsb::Packets in = {
-        pat_packet(),             // 0
-        pmt_packet(v3, 3),        // 1
-        es_packet(0x01FF, 0xA1),  // 2
-        es_packet(0x01FE, 0xA2),  // 3
-        es_packet(0x0111, 0xA3),  // 4
-        pmt_packet(v4, 4),        // 5
-        es_packet(0x0100, 0xA4),  // 6
-        es_packet(0x01FF, 0xA5),  // 7
-        es_packet(0x01FE, 0xA6),  // 8
-        es_packet(0x0111, 0xA7),  // 9
-        pmt_packet(v5, 5),        // 10
-        es_packet(0x0111, 0xA8),  // 11
-        es_packet(0x0130, 0xA9),  // 12
-        es_packet(0x0131, 0xAA),  // 13
-        es_packet(0x0100, 0xAB),  // 14
+        pat_packet(),                  // 0
+        pmt_packet(v3, 3),             // 1
+        payload_packet(0x01FF, 0xA1),  // 2
+        payload_packet(0x01FE, 0xA2),  // 3
+        payload_packet(0x0111, 0xA3),  // 4
+        pmt_packet(v4, 4),             // 5
+        payload_packet(0x0100, 0xA4),  // 6
+        payload_packet(0x01FF, 0xA5),  // 7
+        payload_packet(0x01FE, 0xA6),  // 8
+        payload_packet(0x0111, 0xA7),  // 9
+        pmt_packet(v5, 5),             // 10
+        payload_packet(0x0111, 0xA8),  // 11
+        payload_packet(0x0130, 0xA9),  // 12
+        payload_packet(0x0131, 0xAA),  // 13
+        payload_packet(0x0100, 0xAB),  // 14
     };
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.text, extraction_text(in.size()));
@@ -95,15 +95,15 @@ TEST(PmtOutput, TheEcmPidFollowsTheCaDescriptor) {
     const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
     const tsb::Packets in = {
         pat_packet(),
-        es_packet(0x0120, 0xA0),
+        payload_packet(0x0120, 0xA0),
         pmt_packet(program(kVideoPid, streams, ca(0x0120)), 1),
-        es_packet(0x0120, 0xA1),
-        es_packet(0x0121, 0xA2),
+        payload_packet(0x0120, 0xA1),
+        payload_packet(0x0121, 0xA2),
         pmt_packet(program(kVideoPid, streams, ca(0x0121)), 17),
-        es_packet(0x0120, 0xA3),
-        es_packet(0x0121, 0xA4),
+        payload_packet(0x0120, 0xA3),
+        payload_packet(0x0121, 0xA4),
         pmt_packet(program(kVideoPid, streams), 2),
-        es_packet(0x0121, 0xA5),
+        payload_packet(0x0121, 0xA5),
     };
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.out, pick(in, {2, 3, 5, 7, 8, 9}));
@@ -119,12 +119,12 @@ TEST(PmtOutput, AnEcmPidRecordedWithoutANewVersionIsWhatTheNextVersionClears) {
         pat_packet(),
         pmt_packet(program(kVideoPid, streams, ca(0x0120)), 0),
         pmt_packet(program(kVideoPid, streams, ca(0x0121)), 0),
-        es_packet(0x0120, 0xA1),
-        es_packet(0x0121, 0xA2),
+        payload_packet(0x0120, 0xA1),
+        payload_packet(0x0121, 0xA2),
         pmt_packet(program(kVideoPid, streams, ca(0x0122)), 1),
-        es_packet(0x0120, 0xA3),
-        es_packet(0x0121, 0xA4),
-        es_packet(0x0122, 0xA5),
+        payload_packet(0x0120, 0xA3),
+        payload_packet(0x0121, 0xA4),
+        payload_packet(0x0122, 0xA5),
     };
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 5, 6, 8}));
 
@@ -142,7 +142,7 @@ TEST(PmtOutput, APcrPidOf1FFFLetsNullPacketsPassUntilItMoves) {
         pat_packet(),
         pmt_packet(program(0x1FFF, streams), 0),
         tsb::null_packet(),
-        es_packet(kVideoPid, 0xA1),
+        payload_packet(kVideoPid, 0xA1),
         pmt_packet(program(kVideoPid, streams), 1),
         tsb::null_packet(),
     };
@@ -159,8 +159,8 @@ TEST(PmtOutput, ASectionOfTheSameVersionOnAMovedPidLeavesThePassTableAlone) {
         psi_packet(kPmtPid, usual_pmt_section()),
         psi_packet(0x0000, moved_pat),
         psi_packet(0x01E0, section(relisted)),
-        es_packet(kAudioPid, 0xA1),
-        es_packet(0x0111, 0xA2),
+        payload_packet(kAudioPid, 0xA1),
+        payload_packet(0x0111, 0xA2),
     };
     TempDir dir;
     EXPECT_EQ(extract(dir, in).out,
@@ -176,8 +176,8 @@ TEST(PmtOutput, APmtOfAnotherProgramOnThePidIsTakenAlike) {
     TempDir dir;
     tsb::Pmt foreign = program(0x0140, {stream(0x1B, 0x0140)});
     foreign.program_number = 0x0999;
-    const tsb::Packets in = {pat_packet(), es_packet(0x0140, 0xA0), pmt_packet(foreign),
-                             es_packet(0x0140, 0xA1), es_packet(kVideoPid, 0xA2)};
+    const tsb::Packets in = {pat_packet(), payload_packet(0x0140, 0xA0), pmt_packet(foreign),
+                             payload_packet(0x0140, 0xA1), payload_packet(kVideoPid, 0xA2)};
     EXPECT_EQ(extract(dir, in).out, pick(in, {2, 3}));
 
     TempDir report_dir;
@@ -192,10 +192,10 @@ TEST(PmtOutput, RefusedSectionsNeverEnableOutput) {
     const tsb::Packets in = {
         pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section(23, numbered(0, 1))),
-        es_packet(kVideoPid, 0xA1),
+        payload_packet(kVideoPid, 0xA1),
         psi_packet(kPmtPid, usual_pmt_section(23, bad_crc())),
         psi_packet(kPmtPid, tsb::long_section(0x02, kProgram, {0xE1, 0x00, 0xF0})),  // section_length 12
-        es_packet(kVideoPid, 0xA2),
+        payload_packet(kVideoPid, 0xA2),
     };
     const Outcome o = extract(dir, in);
     EXPECT_EQ(o.text, extraction_text(
@@ -308,7 +308,7 @@ TEST(PmtReport, ADamagedSectionDumpsThePacketThatCompletedIt) {
         start_packet(kPmtPid, damaged),
         continuation(kPmtPid, damaged, 183, 184),
         continuation(kPmtPid, damaged, 367, 184),
-        es_packet(kPmtPid, 0x77),
+        payload_packet(kPmtPid, 0x77),
         psi_packet(kPmtPid, usual_pmt_section()),
     };
     EXPECT_EQ(report(dir, in, kProgram).text,

@@ -13,9 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "e2e_cli_common.h"
 #include "support.h"
 
 namespace psi_e2e {
+
+// Shared with the command-line tests.
+using e2e::after_banner;
+using e2e::extraction_text;
+using e2e::payload_packet;
+using e2e::progress_text;
 
 // The program most tests follow, and a second one beside it.
 constexpr uint16_t kProgram = 0x0400;
@@ -238,12 +245,6 @@ inline tsb::Packet continuation(uint16_t pid, const tsb::Bytes& bytes, size_t fr
         tsb::Bytes(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(end)));
 }
 
-// A payload-only packet on pid filled with `mark`, so that output packets
-// can be told apart.
-inline tsb::Packet es_packet(uint16_t pid, uint8_t mark, uint8_t cc = 0) {
-    return raw_packet(pid, false, 1, tsb::Bytes(184, mark), cc);
-}
-
 // A PAT packet without unit start: the PAT handler only prints
 // "%08llX: Unit start indicator is not set, aborted." for it, which marks
 // where in the run the output around it was printed.
@@ -284,14 +285,6 @@ inline std::string dump_line(const tsb::Packet& p) {
 
 // -------------------------------------------------------------------- runs
 
-// Standard output behind the banner line.
-inline std::string text_after_banner(const RunResult& run) {
-    const std::string banner = "tsnarrow version 1.0.2";
-    EXPECT_EQ(run.out.compare(0, banner.size(), banner), 0) << run.out;
-    const size_t end = run.out.find('\n');
-    return end == std::string::npos ? std::string() : run.out.substr(end + 1);
-}
-
 struct Outcome {
     RunResult run;
     std::string text;  // standard output behind the banner
@@ -304,7 +297,7 @@ inline Outcome report(const std::string& input, int program = -1) {
     if (program > 0) args.push_back(std::to_string(program));
     Outcome o;
     o.run = run_tool(args);
-    o.text = text_after_banner(o.run);
+    o.text = after_banner(o.run.out);
     EXPECT_EQ(o.run.exit_code, 0) << o.run.out;
     return o;
 }
@@ -323,7 +316,7 @@ inline Outcome extract(const TempDir& dir, const std::string& input, int program
     args.insert(args.end(), {input, std::to_string(program), output});
     Outcome o;
     o.run = run_tool(args);
-    o.text = text_after_banner(o.run);
+    o.text = after_banner(o.run.out);
     EXPECT_EQ(o.run.exit_code, 0) << o.run.out;
     if (file_exists(output)) o.out = read_packets(output, out_framing);
     return o;
@@ -332,35 +325,6 @@ inline Outcome extract(const TempDir& dir, const std::string& input, int program
 inline Outcome extract(const TempDir& dir, const tsb::Packets& packets, int program = kProgram,
                        const std::vector<std::string>& options = {}) {
     return extract(dir, write_packets(dir, packets), program, options);
-}
-
-// The percentage counter of an extraction run over `packets` packets as far
-// as its first `handled` packets, with the messages of each packet (by index)
-// behind the value shown while that packet is handled: all a run that ends
-// early prints.
-inline std::string progress_text(size_t packets, const std::map<size_t, std::string>& messages,
-                                 size_t handled) {
-    std::string text;
-    long long previous = -1;
-    for (size_t i = 0; i < handled; ++i) {
-        const long long percent = static_cast<long long>(i) * 100 / static_cast<long long>(packets);
-        if (percent != previous) {
-            char counter[16];
-            std::snprintf(counter, sizeof counter, "\r%3lld %%", percent);
-            text += counter;
-            previous = percent;
-        }
-        const auto message = messages.find(i);
-        if (message != messages.end()) text += message->second;
-    }
-    return text;
-}
-
-// What an extraction run over `packets` packets prints behind the banner:
-// the option lines, the counter with the messages, and the closing lines.
-inline std::string extraction_text(size_t packets, const std::map<size_t, std::string>& messages = {},
-                                   const std::string& option_lines = "") {
-    return option_lines + progress_text(packets, messages, packets) + "\r100 %" + kDone;
 }
 
 // The packets at the given indexes, in that order.

@@ -39,7 +39,7 @@ TEST(SectionFit, SectionLength180FitsBehindPointerZeroAndIsTakenAtOnce) {
     EXPECT_EQ(o.text, kUsualPatReport + kUsualPmtReport + marker(2) + kDone);
 
     TempDir out_dir;
-    const tsb::Packets in = {pat_packet(), start, es_packet(kVideoPid, 0xA1)};
+    const tsb::Packets in = {pat_packet(), start, payload_packet(kVideoPid, 0xA1)};
     EXPECT_EQ(extract(out_dir, in).out, pick(in, {1, 2}));
 }
 
@@ -58,8 +58,8 @@ TEST(SectionFit, SectionLength181TakesItsLastByteFromTheNextPacket) {
 
     // Output starts with the packet that completed the first PMT.
     TempDir out_dir;
-    const tsb::Packets in = {pat_packet(), start, es_packet(kVideoPid, 0xA1), rest,
-                             es_packet(kVideoPid, 0xA2)};
+    const tsb::Packets in = {pat_packet(), start, payload_packet(kVideoPid, 0xA1), rest,
+                             payload_packet(kVideoPid, 0xA2)};
     EXPECT_EQ(extract(out_dir, in).out, pick(in, {3, 4}));
 }
 
@@ -169,9 +169,9 @@ TEST(SectionStates, ACompleteSectionIsProcessedAgainByEachContinuation) {
     const tsb::Packets in = {
         pat_packet(),
         psi_packet(kPmtPid, usual_pmt_section()),
-        es_packet(kPmtPid, 0x33),
+        payload_packet(kPmtPid, 0x33),
         start_packet(kPmtPid, tsb::long_section(0x03, 1, {})),
-        es_packet(kPmtPid, 0x44),
+        payload_packet(kPmtPid, 0x44),
     };
     EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + kUsualPmtReport + kUsualPmtReport +
                                                   "00000003: Invalid PMT table id[3], aborted." +
