@@ -74,6 +74,14 @@ std::string extraction_text(size_t packets, const std::map<size_t, std::string>&
     return option_lines + progress_text(packets, messages, packets) + "\r100 %\nDone.\n";
 }
 
+void expect_extraction(const std::vector<std::string>& args, const std::string& text,
+                       const tsb::Bytes& written) {
+    const RunResult r = run_tool(args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(after_banner(r.out), text);
+    EXPECT_EQ(read_bytes(args.back()), written);
+}
+
 const char* const kUsage =
     "\n"
     "Usage: tsnarrow [-d|-D|-e] [-h] [-r] [-s] [-v]\n"

@@ -46,6 +46,11 @@ std::string progress_text(size_t packets, const std::map<size_t, std::string>& m
 std::string extraction_text(size_t packets, const std::map<size_t, std::string>& messages = {},
                             const std::string& option_lines = "");
 
+// Runs the tool with `args`, the last of them the output file, and expects
+// status 0, `text` behind the banner and exactly `written` in the output file.
+void expect_extraction(const std::vector<std::string>& args, const std::string& text,
+                       const tsb::Bytes& written);
+
 // The usage text, with its empty lines before and after.
 extern const char* const kUsage;
 

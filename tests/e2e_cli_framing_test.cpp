@@ -12,6 +12,7 @@
 namespace {
 
 using e2e::after_banner;
+using e2e::expect_extraction;
 
 const std::string kNotTs = "File isn't MPEG2_TS or Timestamped-MPEG2_TS\n";
 
@@ -84,26 +85,16 @@ TEST(CliFraming, TimestampsStayInFrontOfEachPacketUnlessRemoved) {
     const std::string kept = dir.file("kept.tts");
     const std::string stripped = dir.file("stripped.ts");
 
-    const RunResult a = run_tool({in, "1", kept});
-    EXPECT_EQ(a.exit_code, 0);
-    EXPECT_EQ(after_banner(a.out), kFivePacketCounter);
-    EXPECT_EQ(read_bytes(kept), e2e::pick(s.bytes(192), 192, {1, 2, 4}));
-
-    const RunResult b = run_tool({"-r", in, "1", stripped});
-    EXPECT_EQ(b.exit_code, 0);
-    EXPECT_EQ(after_banner(b.out), kRemoveMessage + kFivePacketCounter);
-    EXPECT_EQ(read_bytes(stripped), e2e::pick(s.bytes(188), 188, {1, 2, 4}));
+    expect_extraction({in, "1", kept}, kFivePacketCounter, e2e::pick(s.bytes(192), 192, {1, 2, 4}));
+    expect_extraction({"-r", in, "1", stripped}, kRemoveMessage + kFivePacketCounter,
+                      e2e::pick(s.bytes(188), 188, {1, 2, 4}));
 }
 
 TEST(CliFraming, RemovingTimestampsChangesNothingOnPlainPackets) {
     TempDir dir;
     const tsb::Stream s = five_packets();
-    const std::string in = write_stream(dir, s);
-    const std::string out = dir.file("out.ts");
-    const RunResult r = run_tool({"-r", in, "1", out});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(after_banner(r.out), kRemoveMessage + kFivePacketCounter);
-    EXPECT_EQ(read_bytes(out), e2e::pick(s.bytes(188), 188, {1, 2, 4}));
+    expect_extraction({"-r", write_stream(dir, s), "1", dir.file("out.ts")},
+                      kRemoveMessage + kFivePacketCounter, e2e::pick(s.bytes(188), 188, {1, 2, 4}));
 }
 
 // 1000 packets and 100 bytes that do not make a packet: the tail is never
@@ -118,16 +109,13 @@ TEST(CliFraming, PartialPacketAtTheEndIsIgnored) {
     const std::string counter = e2e::extraction_text(1000);
 
     for (size_t framing : {188, 192}) {
+        SCOPED_TRACE(framing);
         tsb::Bytes data = s.bytes(framing);
         const tsb::Bytes tail(data.begin(), data.begin() + 100);  // starts like a packet
         data.insert(data.end(), tail.begin(), tail.end());
         const std::string in = dir.file("in.ts");
-        const std::string out = dir.file("out.ts");
         write_bytes(in, data);
-        const RunResult r = run_tool({in, "1", out});
-        EXPECT_EQ(r.exit_code, 0) << framing;
-        EXPECT_EQ(after_banner(r.out), counter) << framing;
-        EXPECT_EQ(read_bytes(out), e2e::pick(data, framing, written)) << framing;
+        expect_extraction({in, "1", dir.file("out.ts")}, counter, e2e::pick(data, framing, written));
     }
 }
 
@@ -143,16 +131,12 @@ TEST(CliFraming, WrongSyncByteMidStreamIsReportedAndWrittenUnchanged) {
     s.add(e2e::pat_packet()).add(e2e::payload_packet(e2e::kEsPid, 0x30)).add(early).add(e2e::pmt_packet());
     s.add(late).add(e2e::payload_packet(e2e::kEsPid, 0x31, 1));
     for (size_t framing : {188, 192}) {
-        const std::string in = write_stream(dir, s, "in.ts", framing);
-        const std::string out = dir.file("out.ts");
-        const RunResult r = run_tool({in, "1", out});
-        EXPECT_EQ(r.exit_code, 0) << framing;
-        EXPECT_EQ(after_banner(r.out),
-                  "\r  0 %\r 16 %\r 33 %ERR: 0x47 sync byte error[00]\n\r 50 %\r 66 %ERR: 0x47 sync byte "
-                  "error[48]\n"
-                  "\r 83 %\r100 %\nDone.\n")
-            << framing;
-        EXPECT_EQ(read_bytes(out), e2e::pick(s.bytes(framing), framing, {3, 4, 5})) << framing;
+        SCOPED_TRACE(framing);
+        expect_extraction({write_stream(dir, s, "in.ts", framing), "1", dir.file("out.ts")},
+                          "\r  0 %\r 16 %\r 33 %ERR: 0x47 sync byte error[00]\n"
+                          "\r 50 %\r 66 %ERR: 0x47 sync byte error[48]\n"
+                          "\r 83 %\r100 %\nDone.\n",
+                          e2e::pick(s.bytes(framing), framing, {3, 4, 5}));
     }
 }
 

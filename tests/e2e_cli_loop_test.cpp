@@ -49,11 +49,8 @@ TEST(CliLoop, ShortestRunCountsInThirds) {
     TempDir dir;
     tsb::Stream s;
     s.add(e2e::pat_packet()).add(e2e::pmt_packet()).add(e2e::payload_packet(e2e::kEsPid, 0x10));
-    const std::string out = dir.file("out.ts");
-    const RunResult r = run_tool({write_stream(dir, s), "1", out});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(after_banner(r.out), "\r  0 %\r 33 %\r 66 %\r100 %\nDone.\n");
-    EXPECT_EQ(read_bytes(out), e2e::pick(s.bytes(), 188, {1, 2}));
+    e2e::expect_extraction({write_stream(dir, s), "1", dir.file("out.ts")},
+                           "\r  0 %\r 33 %\r 66 %\r100 %\nDone.\n", e2e::pick(s.bytes(), 188, {1, 2}));
 }
 
 TEST(CliLoop, CounterShowsEveryWholePercentReachedOnce) {

@@ -234,13 +234,10 @@ TEST(CliProgramNumber, DecimalAndHexadecimalSpellingsSelectTheSameProgram) {
     for (int i = 0; i < 3; ++i) {
         const auto& program = ThreeProgramStream::kPrograms[i];
         for (const std::string& number : spellings[i]) {
-            const std::string out = dir.file("out-" + number + ".ts");
-            const RunResult r = run_tool({in, number, out});
-            EXPECT_EQ(r.exit_code, 0) << number;
-            EXPECT_EQ(after_banner(r.out),
-                      "\r  0 %\r 12 %\r 25 %\r 37 %\r 50 %\r 62 %\r 75 %\r 87 %\r100 %\nDone.\n")
-                << number;
-            EXPECT_EQ(read_bytes(out), ThreeProgramStream::extracted(program)) << number;
+            SCOPED_TRACE(number);
+            e2e::expect_extraction({in, number, dir.file("out-" + number + ".ts")},
+                                   "\r  0 %\r 12 %\r 25 %\r 37 %\r 50 %\r 62 %\r 75 %\r 87 %\r100 %\nDone.\n",
+                                   ThreeProgramStream::extracted(program));
         }
     }
 }

@@ -11,6 +11,7 @@
 namespace {
 
 using e2e::after_banner;
+using e2e::expect_extraction;
 
 const std::string kDropNullMessage = "option -d: Drop non-target or NULL Packets option enabled\n";
 const std::string kPassNullMessage = "option -D: Drop non-target option enabled\n";
@@ -69,16 +70,12 @@ TEST(PassTable, NullPacketsFollowTheLastOfDropPassAndReplace) {
         tsb::Stream expected = input;
         for (size_t i : c.replaced) expected.packets()[i] = tsb::null_packet();
         for (size_t framing : {188, 192}) {
-            const std::string in = write_stream(dir, input, "in.ts", framing);
-            const std::string out = dir.file("out.ts");
+            SCOPED_TRACE(c.messages + std::to_string(framing));
             std::vector<std::string> args = c.options;
-            args.insert(args.end(), {in, "1", out});
-            const RunResult r = run_tool(args);
-            const std::string label = c.messages + std::to_string(framing);
-            EXPECT_EQ(r.exit_code, 0) << label;
-            EXPECT_EQ(after_banner(r.out), c.messages + kElevenPacketCounter) << label;
+            args.insert(args.end(), {write_stream(dir, input, "in.ts", framing), "1", dir.file("out.ts")});
             // In 192-byte framing a replaced packet keeps its own timestamp.
-            EXPECT_EQ(read_bytes(out), e2e::pick(expected.bytes(framing), framing, c.written)) << label;
+            expect_extraction(args, c.messages + kElevenPacketCounter,
+                              e2e::pick(expected.bytes(framing), framing, c.written));
         }
     }
 }
@@ -120,15 +117,9 @@ TEST(PassTable, SiPidsPassUnlessDroppedAndThePatAlwaysPasses) {
     const std::string counter =
         "\r  0 %\r  5 %\r 11 %\r 16 %\r 22 %\r 27 %\r 33 %\r 38 %\r 44 %\r 50 %\r 55 %\r 61 %\r 66 %\r 72 %"
         "\r 77 %\r 83 %\r 88 %\r 94 %\r100 %\nDone.\n";
-    RunResult r = run_tool({in, "1", out});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(after_banner(r.out), counter);
-    EXPECT_EQ(read_bytes(out), e2e::pick(s.bytes(), 188, with_si));
-
-    r = run_tool({"-s", in, "1", out});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(after_banner(r.out), kDropSiMessage + counter);
-    EXPECT_EQ(read_bytes(out), e2e::pick(s.bytes(), 188, {1, last_pat}));
+    expect_extraction({in, "1", out}, counter, e2e::pick(s.bytes(), 188, with_si));
+    expect_extraction({"-s", in, "1", out}, kDropSiMessage + counter,
+                      e2e::pick(s.bytes(), 188, {1, last_pat}));
 
     // With -e every SI and other packet after the PMT turns into a null packet.
     tsb::Stream nulled = s;
@@ -136,7 +127,7 @@ TEST(PassTable, SiPidsPassUnlessDroppedAndThePatAlwaysPasses) {
     for (size_t i = 1; i < s.size(); ++i) all.push_back(i);
     for (size_t i : si) nulled.packets()[i] = tsb::null_packet();
     for (size_t i : other) nulled.packets()[i] = tsb::null_packet();
-    r = run_tool({"-s", "-e", in, "1", out});
+    const RunResult r = run_tool({"-s", "-e", in, "1", out});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(read_bytes(out), e2e::pick(nulled.bytes(), 188, all));
 }
@@ -147,76 +138,45 @@ tsb::Packet header_packet(const tsb::Header& h) {
     return tsb::make_packet(h, (h.afc & 1) ? tsb::Bytes(20, 0x5A) : tsb::Bytes{}, af);
 }
 
+// The -z trace of one packet: its index and PID in hex, then each header
+// field as the trace prints it.
+std::string header_trace(const std::string& index, const std::string& pid, const std::string& error,
+                         const std::string& unit_start, const std::string& priority,
+                         const std::string& scrambling, const std::string& afc, const std::string& cc) {
+    return "0x" + index + ":\n  PID = 0x" + pid + "\n  transport_error_indicator: " + error +
+           "\n  payload_unit_start_indicator: " + unit_start + "\n  transport_priority: " + priority +
+           "\n  transport_scrambling_control: " + scrambling + "\n  adaptation_field_control: " + afc +
+           "\n  continuity_counter: " + cc + "\n";
+}
+
 // Every value of every header field once; the packet on 0x0010 passes, the
 // others are dropped and say so after their trace.
 TEST(PassTable, DebugTraceShowsEachHeaderAndTheDrops) {
     TempDir dir;
-    tsb::Header a;
-    a.pid = 0x0010;
-    a.unit_start = true;
-    a.afc = 1;
-    tsb::Header b;
-    b.pid = 0x0200;
-    b.error = true;
-    b.priority = true;
-    b.scrambling = 1;
-    b.afc = 2;
-    b.cc = 9;
-    tsb::Header c;
-    c.pid = tsb::kNullPid;
-    c.scrambling = 2;
-    c.afc = 3;
-    c.cc = 15;
-    tsb::Header d;
-    d.pid = 0x1ABC;
-    d.error = true;
-    d.unit_start = true;
-    d.priority = true;
-    d.scrambling = 3;
-    d.afc = 0;
-    d.cc = 5;
+    const tsb::Header headers[] = {
+        // pid, error, unit_start, priority, scrambling, afc, cc
+        {0x0010, false, true, false, 0, 1, 0},
+        {0x0200, true, false, true, 1, 2, 9},
+        {tsb::kNullPid, false, false, false, 2, 3, 15},
+        {0x1ABC, true, true, true, 3, 0, 5},
+    };
     tsb::Stream s;
-    for (const tsb::Header& h : {a, b, c, d}) s.add(header_packet(h));
+    for (const tsb::Header& h : headers) s.add(header_packet(h));
 
     const RunResult r = run_tool({"-z", write_stream(dir, s)});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(after_banner(r.out),
-              "0x00000000:\n"
-              "  PID = 0x0010\n"
-              "  transport_error_indicator: false\n"
-              "  payload_unit_start_indicator: true\n"
-              "  transport_priority: false\n"
-              "  transport_scrambling_control: 00:no scramble\n"
-              "  adaptation_field_control: 01:payload only\n"
-              "  continuity_counter: 0\n"
-              "0x00000001:\n"
-              "  PID = 0x0200\n"
-              "  transport_error_indicator: true\n"
-              "  payload_unit_start_indicator: false\n"
-              "  transport_priority: true\n"
-              "  transport_scrambling_control: 01:reserved\n"
-              "  adaptation_field_control: 10:adaptation only\n"
-              "  continuity_counter: 9\n"
-              "Drop Packet 0200\n"
-              "0x00000002:\n"
-              "  PID = 0x1FFF\n"
-              "  transport_error_indicator: false\n"
-              "  payload_unit_start_indicator: false\n"
-              "  transport_priority: false\n"
-              "  transport_scrambling_control: 10:scramble(even)\n"
-              "  adaptation_field_control: 11:adaptation+payload\n"
-              "  continuity_counter: 15\n"
-              "Drop Packet 1FFF\n"
-              "0x00000003:\n"
-              "  PID = 0x1ABC\n"
-              "  transport_error_indicator: true\n"
-              "  payload_unit_start_indicator: true\n"
-              "  transport_priority: true\n"
-              "  transport_scrambling_control: 11:scramble(odd)\n"
-              "  adaptation_field_control: 00:reserved\n"
-              "  continuity_counter: 5\n"
-              "Drop Packet 1ABC\n"
-              "\nDone.\n");
+    EXPECT_EQ(
+        after_banner(r.out),
+        header_trace("00000000", "0010", "false", "true", "false", "00:no scramble", "01:payload only", "0") +
+            header_trace("00000001", "0200", "true", "false", "true", "01:reserved", "10:adaptation only",
+                         "9") +
+            "Drop Packet 0200\n" +
+            header_trace("00000002", "1FFF", "false", "false", "false", "10:scramble(even)",
+                         "11:adaptation+payload", "15") +
+            "Drop Packet 1FFF\n" +
+            header_trace("00000003", "1ABC", "true", "true", "true", "11:scramble(odd)", "00:reserved", "5") +
+            "Drop Packet 1ABC\n"
+            "\nDone.\n");
 }
 
 // In an extraction run the counter comes before the packet's trace, and a
@@ -225,39 +185,21 @@ TEST(PassTable, DebugTraceInterleavesWithTheCounter) {
     TempDir dir;
     tsb::Stream s;
     s.add(e2e::pat_packet()).add(e2e::pmt_packet()).add(odd_null_packet());
-    const std::string out = dir.file("out.ts");
-    const RunResult r = run_tool({"-z", "-e", "-d", write_stream(dir, s), "1", out});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(after_banner(r.out), kReplaceMessage + kDropNullMessage +
-                                       "\r  0 %0x00000000:\n"
-                                       "  PID = 0x0000\n"
-                                       "  transport_error_indicator: false\n"
-                                       "  payload_unit_start_indicator: true\n"
-                                       "  transport_priority: false\n"
-                                       "  transport_scrambling_control: 00:no scramble\n"
-                                       "  adaptation_field_control: 01:payload only\n"
-                                       "  continuity_counter: 0\n"
-                                       "\r 33 %0x00000001:\n"
-                                       "  PID = 0x0100\n"
-                                       "  transport_error_indicator: false\n"
-                                       "  payload_unit_start_indicator: true\n"
-                                       "  transport_priority: false\n"
-                                       "  transport_scrambling_control: 00:no scramble\n"
-                                       "  adaptation_field_control: 01:payload only\n"
-                                       "  continuity_counter: 0\n"
-                                       "\r 66 %0x00000002:\n"
-                                       "  PID = 0x1FFF\n"
-                                       "  transport_error_indicator: false\n"
-                                       "  payload_unit_start_indicator: false\n"
-                                       "  transport_priority: false\n"
-                                       "  transport_scrambling_control: 00:no scramble\n"
-                                       "  adaptation_field_control: 01:payload only\n"
-                                       "  continuity_counter: 7\n"
-                                       "Drop Packet 1FFF\n"
-                                       "\r100 %\nDone.\n");
     tsb::Stream expected = s;
     expected.packets()[2] = tsb::null_packet();
-    EXPECT_EQ(read_bytes(out), e2e::pick(expected.bytes(), 188, {1, 2}));
+    expect_extraction({"-z", "-e", "-d", write_stream(dir, s), "1", dir.file("out.ts")},
+                      kReplaceMessage + kDropNullMessage + "\r  0 %" +
+                          header_trace("00000000", "0000", "false", "true", "false", "00:no scramble",
+                                       "01:payload only", "0") +
+                          "\r 33 %" +
+                          header_trace("00000001", "0100", "false", "true", "false", "00:no scramble",
+                                       "01:payload only", "0") +
+                          "\r 66 %" +
+                          header_trace("00000002", "1FFF", "false", "false", "false", "00:no scramble",
+                                       "01:payload only", "7") +
+                          "Drop Packet 1FFF\n"
+                          "\r100 %\nDone.\n",
+                      e2e::pick(expected.bytes(), 188, {1, 2}));
 }
 
 }  // namespace
