@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "filter_state.h"
 #include "psi.h"
@@ -52,17 +53,14 @@ TEST_F(ServiceType, EveryNamedTypeInReportMode) {
 }
 
 TEST_F(ServiceType, UnnamedTypesTakeTheDefaultLine) {
-    const Row rows[] = {
-        {0x00, "   Service Type(00):      Not defined or Service provider defined\n"},
-        {0x03, "   Service Type(03):      Not defined or Service provider defined\n"},
-        {0xA0, "   Service Type(A0):      Not defined or Service provider defined\n"},
-        {0xAD, "   Service Type(AD):      Not defined or Service provider defined\n"},
-        {0xBF, "   Service Type(BF):      Not defined or Service provider defined\n"},
-        {0xC1, "   Service Type(C1):      Not defined or Service provider defined\n"},
-        {0xFF, "   Service Type(FF):      Not defined or Service provider defined\n"},
-    };
+    const std::pair<int32_t, const char*> unnamed[] = {{0x00, "00"}, {0x03, "03"}, {0xA0, "A0"}, {0xAD, "AD"},
+                                                       {0xBF, "BF"}, {0xC1, "C1"}, {0xFF, "FF"}};
     Analyze_PSI_flag = 1;
-    for (const Row& row : rows) EXPECT_EQ(print(row.service_type), row.line) << row.service_type;
+    for (const auto& [service_type, digits] : unnamed) {
+        EXPECT_EQ(print(service_type), std::string("   Service Type(") + digits +
+                                           "):      Not defined or Service provider defined\n")
+            << service_type;
+    }
 }
 
 TEST_F(ServiceType, EveryValueGivesExactlyOneLineOfItsOwnDigits) {
