@@ -99,11 +99,6 @@ bool is_prefix(const std::vector<uint8_t>& part, const std::vector<uint8_t>& who
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    start_harness();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     iconv_t cd = arib_iconv_open("UTF-8", "ARIB-B24");
     FUZZ_CHECK(cd != FAILED_DESCRIPTOR);

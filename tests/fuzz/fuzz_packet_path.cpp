@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr size_t CONTROL_BYTES = 3;
-
 // Byte 0: bit 0 extraction (else report), bit 1 -e, bit 2 -s, bit 3 -z,
 // bit 4 192-byte records, bits 5-6 -d/-D after -e, bit 7 a target in report mode.
 struct Choice {
@@ -70,11 +68,6 @@ void check_packet(const uint8_t* in, const uint8_t* out, int framing, int result
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    start_harness();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < CONTROL_BYTES) return 0;
     const Choice choice = choose(data);
@@ -86,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> record(framing);
     std::vector<uint8_t> as_given(framing);
     int was_enabled = 0;
-    try {
+    run_input([&] {
         for (PKT_count = 0; PKT_count < IN_count; ++PKT_count) {
             std::memcpy(as_given.data(), records + PKT_count * framing, framing);
             if (choice.repair_crc) fix_section_crc(as_given.data() + framing - TS_PACKET_SIZE);
@@ -97,10 +90,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(Output_enable >= was_enabled);  // once enabled, output stays enabled
             was_enabled = Output_enable;
         }
-    } catch (const RunExit& exit) {
-        FUZZ_CHECK(exit.status == 1);  // only a failed name conversion ends a run early
-        release_converters();
-    }
-    check_pass_flags();
+    });
     return 0;
 }

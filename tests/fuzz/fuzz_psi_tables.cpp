@@ -31,7 +31,6 @@
 
 namespace {
 
-constexpr size_t CONTROL_BYTES = 3;
 constexpr int PMT_TABLE_ID = 0x02;
 constexpr int SDT_TABLE_ID = 0x42;
 constexpr int MAX_SECTION_LENGTH = SECTION_BUFF_SIZE - 3;
@@ -213,11 +212,6 @@ void feed_packet(uint8_t selector, const uint8_t* record_packet, bool repair_crc
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    start_harness();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < CONTROL_BYTES) return 0;
     RunSetup setup;
@@ -230,7 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Assembly_model = AssemblyModel();
     std::vector<uint8_t> given(TS_PACKET_SIZE);
     std::vector<uint8_t> packet(TS_PACKET_SIZE);  // allocated to size: reads past it are caught
-    try {
+    run_input([&] {
         size_t at = CONTROL_BYTES;
         while (at < size) {
             const uint8_t selector = data[at++];
@@ -253,10 +247,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             check_state_invariants();
             ++PKT_count;
         }
-    } catch (const RunExit& exit) {
-        FUZZ_CHECK(exit.status == 1);
-        release_converters();
-    }
-    check_pass_flags();
+    });
     return 0;
 }

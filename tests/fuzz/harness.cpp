@@ -43,10 +43,13 @@ void check_section_buffer(const SECTION_BUFF& buffer) {
 
 }  // namespace
 
-void start_harness() {
+// Installs the throwing exit hook, sends stdout to /dev/null and learns the
+// converter descriptors, once before the first input of any target.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Exit_hook = throw_exit;
     if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
     learn_converters();
+    return 0;
 }
 
 void reset_run(const RunSetup& setup) {

@@ -1,10 +1,12 @@
-// What the fuzz targets share: a run that ends through swexit unwinds back to
-// the target instead of ending the process, stdout is discarded, the tool's
-// state is reset per input as at the start of a run, and a failed check
-// aborts with a message (a crash to libFuzzer).
+// What the fuzz targets share: the libFuzzer initializer (LLVMFuzzerInitialize
+// is defined here for every target), a run that ends through swexit unwinds
+// back to the target instead of ending the process, stdout is discarded, the
+// tool's state is reset per input as at the start of a run, and a failed
+// check aborts with a message (a crash to libFuzzer).
 #ifndef TSNARROW_FUZZ_HARNESS_H
 #define TSNARROW_FUZZ_HARNESS_H
 
+#include <cstddef>
 #include <cstdint>
 
 // Thrown by the exit hook in place of ending the process.
@@ -12,9 +14,8 @@ struct RunExit {
     int status;
 };
 
-// Installs the throwing exit hook, sends stdout to /dev/null and learns the
-// converter descriptors. Call once, from LLVMFuzzerInitialize.
-void start_harness();
+// Bytes at the start of a packet-fed target's input that choose the run.
+constexpr size_t CONTROL_BYTES = 3;
 
 // The options and arguments of one run.
 struct RunSetup {
@@ -43,5 +44,19 @@ void release_converters();
 void check_state_invariants();
 // Every pass flag 0 or 1 (a sweep of the whole table: once per input).
 void check_pass_flags();
+
+// Feeds one input to the tool through `feed`. Only a failed name conversion
+// may end the run early (status 1), and its converter is released; the pass
+// flags are swept either way.
+template <typename Feed>
+void run_input(Feed feed) {
+    try {
+        feed();
+    } catch (const RunExit& exit) {
+        FUZZ_CHECK(exit.status == 1);
+        release_converters();
+    }
+    check_pass_flags();
+}
 
 #endif
