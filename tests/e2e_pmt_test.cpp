@@ -30,6 +30,11 @@ tsb::Packet pmt_packet(const tsb::Pmt& pmt, uint8_t v = 0) {
     return psi_packet(kPmtPid, section(pmt, v));
 }
 
+// One MPEG-2 video stream on kVideoPid, which is also the PCR PID.
+tsb::Pmt video_only(const tsb::Bytes& program_info = {}) {
+    return program(kVideoPid, {stream(0x02, kVideoPid)}, program_info);
+}
+
 // 09 04 00 05 E1 20 for ECM PID 0x0120.
 tsb::Bytes ca(uint16_t ecm_pid) {
     return tsb::ca_descriptor(kCaSystem, ecm_pid);
@@ -92,17 +97,16 @@ TEST(PmtOutput, AVersionChangeClearsTheOldStreamsAfterSettingTheNewPcrAndEcm) {
 // has none; version 17 after version 1 is a change like any other.
 TEST(PmtOutput, TheEcmPidFollowsTheCaDescriptor) {
     TempDir dir;
-    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
     const tsb::Packets in = {
         pat_packet(),
         payload_packet(0x0120, 0xA0),
-        pmt_packet(program(kVideoPid, streams, ca(0x0120)), 1),
+        pmt_packet(video_only(ca(0x0120)), 1),
         payload_packet(0x0120, 0xA1),
         payload_packet(0x0121, 0xA2),
-        pmt_packet(program(kVideoPid, streams, ca(0x0121)), 17),
+        pmt_packet(video_only(ca(0x0121)), 17),
         payload_packet(0x0120, 0xA3),
         payload_packet(0x0121, 0xA4),
-        pmt_packet(program(kVideoPid, streams), 2),
+        pmt_packet(video_only(), 2),
         payload_packet(0x0121, 0xA5),
     };
     const Outcome o = extract(dir, in);
@@ -114,14 +118,13 @@ TEST(PmtOutput, TheEcmPidFollowsTheCaDescriptor) {
 // that passed, which goes on passing.
 TEST(PmtOutput, AnEcmPidRecordedWithoutANewVersionIsWhatTheNextVersionClears) {
     TempDir dir;
-    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
     const tsb::Packets in = {
         pat_packet(),
-        pmt_packet(program(kVideoPid, streams, ca(0x0120)), 0),
-        pmt_packet(program(kVideoPid, streams, ca(0x0121)), 0),
+        pmt_packet(video_only(ca(0x0120)), 0),
+        pmt_packet(video_only(ca(0x0121)), 0),
         payload_packet(0x0120, 0xA1),
         payload_packet(0x0121, 0xA2),
-        pmt_packet(program(kVideoPid, streams, ca(0x0122)), 1),
+        pmt_packet(video_only(ca(0x0122)), 1),
         payload_packet(0x0120, 0xA3),
         payload_packet(0x0121, 0xA4),
         payload_packet(0x0122, 0xA5),
@@ -137,13 +140,12 @@ TEST(PmtOutput, AnEcmPidRecordedWithoutANewVersionIsWhatTheNextVersionClears) {
 
 TEST(PmtOutput, APcrPidOf1FFFLetsNullPacketsPassUntilItMoves) {
     TempDir dir;
-    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
     const tsb::Packets in = {
         pat_packet(),
-        pmt_packet(program(0x1FFF, streams), 0),
+        pmt_packet(program(0x1FFF, {stream(0x02, kVideoPid)}), 0),
         tsb::null_packet(),
         payload_packet(kVideoPid, 0xA1),
-        pmt_packet(program(kVideoPid, streams), 1),
+        pmt_packet(video_only(), 1),
         tsb::null_packet(),
     };
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 4}));
@@ -233,19 +235,18 @@ TEST(PmtReport, StreamTypesWithAndWithoutAText) {
 // descriptor keeps: here one behind an empty descriptor, which ends the walk.
 TEST(PmtReport, TheEcmLineAndTheDescriptorWalk) {
     TempDir dir;
-    const std::vector<tsb::EsEntry> streams = {stream(0x02, kVideoPid)};
     tsb::Bytes behind_empty = tsb::descriptor(0x05, {});
     tsb::append(behind_empty, ca(0x0121));
     tsb::Bytes behind_other = tsb::descriptor(0x05, {'H', 'D', 'M', 'V'});
     tsb::append(behind_other, ca(0x0122));
     const tsb::Packets in = {
         pat_packet(),
-        pmt_packet(program(kVideoPid, streams), 0),
-        pmt_packet(program(kVideoPid, streams, ca(0x0120)), 1),
-        pmt_packet(program(kVideoPid, streams, behind_empty), 17),
-        pmt_packet(program(kVideoPid, streams, behind_other), 18),
+        pmt_packet(video_only(), 0),
+        pmt_packet(video_only(ca(0x0120)), 1),
+        pmt_packet(video_only(behind_empty), 17),
+        pmt_packet(video_only(behind_other), 18),
     };
-    ASSERT_EQ(section(program(kVideoPid, streams, ca(0x0120)))[12], 0x09);
+    ASSERT_EQ(section(video_only(ca(0x0120)))[12], 0x09);
     auto pmt_report = [](const char* version, const std::string& ecm) {
         return pmt_head(version) + ecm + kUsualVideoStream + "\n";
     };
@@ -267,7 +268,7 @@ TEST(PmtReport, ACaDescriptorIsReadOnlyWhenItFitsBeforeTheCrcAndInProgramInfo) {
     fits_before_crc.program_info_length = 0xFFF;
     tsb::Pmt cut_by_crc = program(kVideoPid, {}, cut);
     cut_by_crc.program_info_length = 0xFFF;
-    tsb::Pmt cut_by_length = program(kVideoPid, {stream(0x02, kVideoPid)}, ca(0x0124));
+    tsb::Pmt cut_by_length = video_only(ca(0x0124));
     cut_by_length.program_info_length = 4;  // E1 24 of the CA_PID start the stream loop
     const tsb::Packets in = {pat_packet(), pmt_packet(cut_by_crc, 0), pmt_packet(cut_by_length, 1),
                              pmt_packet(fits_before_crc, 2)};
