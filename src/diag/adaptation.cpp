@@ -6,11 +6,11 @@
 #include "trace_line.h"
 
 namespace {
-constexpr uint8_t kPcrFlag = 0x10;
-constexpr long long kPcrExtensionsPerBase = 300;  // the base counts 90 kHz, the clock runs at 27 MHz
-constexpr float kClockHz = 27000000.0f;
+constexpr uint8_t PCR_FLAG = 0x10;
+constexpr long long PCR_EXTENSIONS_PER_BASE = 300;  // the base counts 90 kHz, the clock runs at 27 MHz
+constexpr float CLOCK_HZ = 27000000.0f;
 
-const char* const kAdaptationFlagLabels[] = {
+const char* const ADAPTATION_FLAG_LABELS[] = {
     "      discontinuity: ",
     "      random_access_indicator: ",
     "      elementary_stream_priority_indicator: ",
@@ -24,15 +24,15 @@ const char* const kAdaptationFlagLabels[] = {
 void trace_adaptation_flags(int32_t length, uint8_t flags) {
     fputs("    Adaptation Field\n", stdout);
     printf("      Adaptation field length : %d\n", length);
-    print_flag_bits(kAdaptationFlagLabels, flags, 7);
+    print_flag_bits(ADAPTATION_FLAG_LABELS, flags, 7);
 }
 
 void trace_pcr(const uint8_t* pcr_bytes, long long base, int32_t extension) {
     fputs("PCR Bytes: ", stdout);
     debug_dump(pcr_bytes, 4);  // only the first four of the six PCR bytes
-    const long long pcr = base * kPcrExtensionsPerBase + extension;
+    const long long pcr = base * PCR_EXTENSIONS_PER_BASE + extension;
     // Divided in single precision on purpose: the trace shows float resolution.
-    const float seconds = static_cast<float>(pcr) / kClockHz;
+    const float seconds = static_cast<float>(pcr) / CLOCK_HZ;
     printf("      PCR: %12lld, (%9.3f) for PTS\n ", pcr, static_cast<double>(seconds));
 }
 }  // namespace
@@ -45,7 +45,7 @@ int analize_adaptation(const uint8_t* field, int32_t* length_out, long long* pcr
 
     const uint8_t flags = field[1];
     if (Debug_flag) trace_adaptation_flags(length, flags);
-    if ((flags & kPcrFlag) == 0) return 0;
+    if ((flags & PCR_FLAG) == 0) return 0;
 
     // 33-bit base, 6 reserved bits, 9-bit extension.
     const uint8_t* pcr = field + 2;

@@ -6,25 +6,25 @@
 #include "trace_line.h"
 
 namespace {
-constexpr int kPtsOffset = 9;
-constexpr int kDtsOffset = 14;
-constexpr int kTimeStampBytes = 5;
-constexpr int kPtsPresentBit = 0x2;  // in PTS_DTS_flags
-constexpr int kPtsAndDts = 0x3;
-constexpr uint8_t kDtsPrefix = 0x10;
+constexpr int PTS_OFFSET = 9;
+constexpr int DTS_OFFSET = 14;
+constexpr int TIME_STAMP_BYTES = 5;
+constexpr int PTS_PRESENT_BIT = 0x2;  // in PTS_DTS_flags
+constexpr int PTS_AND_DTS = 0x3;
+constexpr uint8_t DTS_PREFIX = 0x10;
 
-const char* const kScramblingWords[] = {"00:no scramble\n", "01:undefined\n", "10:even key\n",
+const char* const SCRAMBLING_WORDS[] = {"00:no scramble\n", "01:undefined\n", "10:even key\n",
                                         "11:odd key\n"};
-const char* const kPtsDtsWords[] = {"00:no PTS/DTS present\n", "01:inhibited\n", "10:PTS present\n",
-                                    "11:PTS/DTS present\n"};
+const char* const PTS_DTS_WORDS[] = {"00:no PTS/DTS present\n", "01:inhibited\n", "10:PTS present\n",
+                                     "11:PTS/DTS present\n"};
 // Byte 6, bits 3 to 1.
-const char* const kByte6FlagLabels[] = {
+const char* const BYTE6_FLAG_LABELS[] = {
     "        PES_priority: ",
     "        data_alignment_indicator: ",
     "        copyright: ",
 };
 // Byte 7, bits 5 to 0.
-const char* const kByte7FlagLabels[] = {
+const char* const BYTE7_FLAG_LABELS[] = {
     "        ESCR_flag: ",           "        ES_rate_flag: ",
     "        DSM_trick_mode_flag: ", "        additional_copy_info_flag: ",
     "        PES_CRC_flag: ",        "        PES_extension_flag: ",
@@ -36,13 +36,13 @@ bool is_audio_or_video(uint8_t stream_id) {
 
 void trace_header_flags(const uint8_t* pes, int pts_dts_flags) {
     fputs("        PES_scrambling_control: ", stdout);
-    fputs(kScramblingWords[(pes[6] >> 4) & 3], stdout);
-    print_flag_bits(kByte6FlagLabels, pes[6], 3);
+    fputs(SCRAMBLING_WORDS[(pes[6] >> 4) & 3], stdout);
+    print_flag_bits(BYTE6_FLAG_LABELS, pes[6], 3);
     fputs("        original_or_copy: ", stdout);
     fputs((pes[6] & 0x01) ? " original\n" : " copy\n", stdout);
     fputs("        PTS_DTS Flag: ", stdout);
-    fputs(kPtsDtsWords[pts_dts_flags], stdout);
-    print_flag_bits(kByte7FlagLabels, pes[7], 5);
+    fputs(PTS_DTS_WORDS[pts_dts_flags], stdout);
+    print_flag_bits(BYTE7_FLAG_LABELS, pes[7], 5);
     printf("        PES_header_length: %d\n", pes[8]);
 }
 
@@ -56,7 +56,7 @@ long long decode_time_stamp(const uint8_t* field) {
 
 void trace_time_stamp_bytes(const char* name, const uint8_t* field) {
     printf("        %s Byte:", name);
-    debug_dump(field, kTimeStampBytes);
+    debug_dump(field, TIME_STAMP_BYTES);
 }
 
 // Reported whatever the debug setting: a broken marker is a stream fault. The
@@ -87,8 +87,8 @@ int analize_pes(const uint8_t* pes, int32_t* /*ignored*/, long long* pts_out, lo
     const int flags = pes[7] >> 6;
     if (Debug_flag) trace_header_flags(pes, flags);
 
-    if (flags & kPtsPresentBit) {
-        const uint8_t* field = pes + kPtsOffset;
+    if (flags & PTS_PRESENT_BIT) {
+        const uint8_t* field = pes + PTS_OFFSET;
         const long long pts = decode_time_stamp(field);
         *pts_out = pts;
         if (Debug_flag) {
@@ -98,15 +98,15 @@ int analize_pes(const uint8_t* pes, int32_t* /*ignored*/, long long* pts_out, lo
         // The prefix repeats PTS_DTS_flags: 0x2 for a lone PTS, 0x3 when a DTS follows.
         check_time_stamp_markers("PTS", field, static_cast<uint8_t>(flags << 4));
     }
-    if (flags != kPtsAndDts) return flags;
+    if (flags != PTS_AND_DTS) return flags;
 
-    const uint8_t* field = pes + kDtsOffset;
+    const uint8_t* field = pes + DTS_OFFSET;
     const long long dts = decode_time_stamp(field);
     *dts_out = dts;
     if (Debug_flag) {
         trace_time_stamp_bytes("DTS", field);
         printf("        DTS: %012llu\n", static_cast<unsigned long long>(dts));
     }
-    check_time_stamp_markers("DTS", field, kDtsPrefix);
-    return kPtsAndDts;
+    check_time_stamp_markers("DTS", field, DTS_PREFIX);
+    return PTS_AND_DTS;
 }
