@@ -68,14 +68,10 @@ void run_packets(benchmark::State& state, bool replace_with_null) {
     reset_process_state();
 }
 
-void BM_ProcTsPacketExtract(benchmark::State& state) {
-    run_packets(state, false);
-}
+void BM_ProcTsPacketExtract(benchmark::State& state) { run_packets(state, false); }
 BENCHMARK(BM_ProcTsPacketExtract);
 
-void BM_ProcTsPacketExtractNull(benchmark::State& state) {
-    run_packets(state, true);
-}
+void BM_ProcTsPacketExtractNull(benchmark::State& state) { run_packets(state, true); }
 BENCHMARK(BM_ProcTsPacketExtractNull);
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace {
 
 class Crc32 : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { rfc_make_crc32_table(); }
 };
 

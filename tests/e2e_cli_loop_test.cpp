@@ -103,9 +103,7 @@ TEST(CliLoop, ReportModeShowsNoCounterAndCreatesNoFile) {
     EXPECT_EQ(count_of(targeted.out, "****************** PMT Information ******************\n"), 1u);
 }
 
-bool dev_full_usable() {
-    return access("/dev/full", W_OK) == 0;
-}
+bool dev_full_usable() { return access("/dev/full", W_OK) == 0; }
 
 // Little enough output to sit in the stdio buffer: the error shows only when
 // the output is closed.

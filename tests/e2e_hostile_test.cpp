@@ -54,9 +54,7 @@ Bytes pat_section(uint16_t pmt_pid = kPmtPid, uint8_t v = 0, uint16_t network_pi
     return tsb::pat_section(kTsid, {{0, network_pid}, {kProgram, pmt_pid}}, version(v));
 }
 
-Bytes pmt_section(const tsb::Pmt& pmt, uint8_t v = 0) {
-    return tsb::pmt_section(pmt, version(v));
-}
+Bytes pmt_section(const tsb::Pmt& pmt, uint8_t v = 0) { return tsb::pmt_section(pmt, version(v)); }
 
 Packet pat_packet(uint16_t pmt_pid = kPmtPid, uint8_t v = 0) {
     return psi_packet(0x0000, pat_section(pmt_pid, v));

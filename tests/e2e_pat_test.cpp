@@ -37,9 +37,7 @@ tsb::AdaptationField flag_field(uint8_t flags, int length) {
     return af;
 }
 
-tsb::Packet pmt_packet() {
-    return psi_packet(kPmtPid, usual_pmt_section());
-}
+tsb::Packet pmt_packet() { return psi_packet(kPmtPid, usual_pmt_section()); }
 
 // ------------------------------------------------------------------ checks
 

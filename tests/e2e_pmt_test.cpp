@@ -18,17 +18,13 @@ tsb::Pmt program(uint16_t pcr_pid, const std::vector<tsb::EsEntry>& streams,
     return pmt;
 }
 
-tsb::EsEntry stream(uint8_t type, uint16_t pid) {
-    return {type, pid, {}, std::nullopt};
-}
+tsb::EsEntry stream(uint8_t type, uint16_t pid) { return {type, pid, {}, std::nullopt}; }
 
 tsb::Bytes section(const tsb::Pmt& pmt, uint8_t v = 0, bool current_next = true) {
     return tsb::pmt_section(pmt, version(v, current_next));
 }
 
-tsb::Packet pmt_packet(const tsb::Pmt& pmt, uint8_t v = 0) {
-    return psi_packet(kPmtPid, section(pmt, v));
-}
+tsb::Packet pmt_packet(const tsb::Pmt& pmt, uint8_t v = 0) { return psi_packet(kPmtPid, section(pmt, v)); }
 
 // One MPEG-2 video stream on kVideoPid, which is also the PCR PID.
 tsb::Pmt video_only(const tsb::Bytes& program_info = {}) {
@@ -36,9 +32,7 @@ tsb::Pmt video_only(const tsb::Bytes& program_info = {}) {
 }
 
 // 09 04 00 05 E1 20 for ECM PID 0x0120.
-tsb::Bytes ca(uint16_t ecm_pid) {
-    return tsb::ca_descriptor(kCaSystem, ecm_pid);
-}
+tsb::Bytes ca(uint16_t ecm_pid) { return tsb::ca_descriptor(kCaSystem, ecm_pid); }
 
 // ------------------------------------------------------------------ output
 

@@ -71,9 +71,7 @@ inline std::string pmt_head(const std::string& version = "00", const std::string
     return kPmtTitle + " PMT Current_next_indicator : " + current_next + "\n Version      : " + version +
            "\n Program#     : " + program + "\n PCR PID      : " + pcr_pid + "\n";
 }
-inline std::string ecm_line(const std::string& pid) {
-    return " ECM PID      : " + pid + "\n";
-}
+inline std::string ecm_line(const std::string& pid) { return " ECM PID      : " + pid + "\n"; }
 // One elementary stream of a PMT report, behind its dashes.
 inline std::string pmt_stream(const std::string& pid, const std::string& type) {
     return kDashes + "   stream PID : " + pid + "\n   type       : " + type + "\n";
@@ -102,9 +100,7 @@ inline std::string sdt_head(const std::string& version = "00(0x00)") {
 }
 inline const std::string kSdtEnd = " \n";
 // The line that opens a service of an SDT report, behind its dashes.
-inline std::string service_id(const std::string& id) {
-    return kDashes + "  Service ID: " + id + "\n";
-}
+inline std::string service_id(const std::string& id) { return kDashes + "  Service ID: " + id + "\n"; }
 // What a service descriptor prints: its type line, then the two names.
 inline std::string service_names(const std::string& type_line, const std::string& provider,
                                  const std::string& name) {
@@ -196,9 +192,7 @@ inline tsb::Packet psi_packet(uint16_t pid, const tsb::Bytes& sections, const ts
 }
 
 // A PAT packet; usual_pat() unless another section is given.
-inline tsb::Packet pat_packet(const tsb::Bytes& section = usual_pat()) {
-    return psi_packet(0x0000, section);
-}
+inline tsb::Packet pat_packet(const tsb::Bytes& section = usual_pat()) { return psi_packet(0x0000, section); }
 
 // A unit-start packet with pointer_field, `before` and the section, behind
 // `af` when one is given; whatever would pass byte 187 is cut off, so that
@@ -248,9 +242,7 @@ inline tsb::Packet continuation(uint16_t pid, const tsb::Bytes& bytes, size_t fr
 // A PAT packet without unit start: the PAT handler only prints
 // "%08llX: Unit start indicator is not set, aborted." for it, which marks
 // where in the run the output around it was printed.
-inline tsb::Packet marker_packet() {
-    return raw_packet(0x0000, false, 1, {0x00});
-}
+inline tsb::Packet marker_packet() { return raw_packet(0x0000, false, 1, {0x00}); }
 inline std::string marker(int index) {
     char text[64];
     std::snprintf(text, sizeof text, "%08X: Unit start indicator is not set, aborted.", index);

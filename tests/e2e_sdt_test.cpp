@@ -159,9 +159,7 @@ const std::string kNhkNhkNames = service_names(kDigitalTv, "ＮＨＫ", "ＮＨ�
 const std::string kWowowPrimeNames = service_names(kDigitalTv, "ＷＯＷＯＷ", "WOWOWプライム");
 
 // What a report run prints for one SDT of version 0 listing these services.
-std::string one_sdt(const std::string& services) {
-    return kBanner + sdt_head() + services + kSdtEnd + kDone;
-}
+std::string one_sdt(const std::string& services) { return kBanner + sdt_head() + services + kSdtEnd + kDone; }
 
 // ---------------------------------------------------------------- layout
 

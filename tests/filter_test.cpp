@@ -1,10 +1,11 @@
 // The per-packet verdict: pass, drop, or null packet in place, and the trace.
+#include "filter.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 
-#include "filter.h"
 #include "psi.h"
 
 namespace {
@@ -24,7 +25,7 @@ Packet make_packet(int pid, int at = 0, uint8_t sync = 0x47) {
 }
 
 class Filter : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         reset_process_state();
         rfc_make_crc32_table();
@@ -42,7 +43,8 @@ int Filter::result_ = 0;
 TEST_F(Filter, DefaultPassTable) {
     init_variables();
     EXPECT_EQ(PID_Filter[0x0000], 1);
-    for (int pid : {0x0001, 0x0010, 0x0011, 0x0012, 0x0014, 0x0024, 0x0026, 0x0027}) EXPECT_EQ(PID_Filter[pid], 1);
+    for (int pid : {0x0001, 0x0010, 0x0011, 0x0012, 0x0014, 0x0024, 0x0026, 0x0027})
+        EXPECT_EQ(PID_Filter[pid], 1);
     EXPECT_EQ(PID_Filter[0x0013], 0);
     EXPECT_EQ(PID_Filter[0x1FFF], 0);
 
@@ -50,7 +52,8 @@ TEST_F(Filter, DefaultPassTable) {
     Drop_SI_flag = 1;
     init_variables();
     EXPECT_EQ(PID_Filter[0x0000], 1);
-    for (int pid : {0x0001, 0x0010, 0x0011, 0x0012, 0x0014, 0x0024, 0x0026, 0x0027}) EXPECT_EQ(PID_Filter[pid], 0);
+    for (int pid : {0x0001, 0x0010, 0x0011, 0x0012, 0x0014, 0x0024, 0x0026, 0x0027})
+        EXPECT_EQ(PID_Filter[pid], 0);
 }
 
 TEST_F(Filter, UnmarkedPidIsDroppedOrNulledInPlace) {
@@ -126,10 +129,11 @@ TEST_F(Filter, HeaderTraceThenDropLine) {
     Packet q = make_packet(0x1FFF);
     q[3] = 0x40;  // scrambling 01, adaptation_field_control 00
     const std::string trace = run(q, 188);
-    EXPECT_NE(trace.find("  transport_error_indicator: false\n  payload_unit_start_indicator: false\n"
-                         "  transport_priority: false\n  transport_scrambling_control: 01:reserved\n"
-                         "  adaptation_field_control: 00:reserved\n  continuity_counter: 0\nDrop Packet 1FFF\n"),
-              std::string::npos)
+    EXPECT_NE(
+        trace.find("  transport_error_indicator: false\n  payload_unit_start_indicator: false\n"
+                   "  transport_priority: false\n  transport_scrambling_control: 01:reserved\n"
+                   "  adaptation_field_control: 00:reserved\n  continuity_counter: 0\nDrop Packet 1FFF\n"),
+        std::string::npos)
         << trace;
 }
 

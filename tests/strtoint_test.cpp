@@ -12,9 +12,10 @@ struct Accepted {
 };
 
 TEST(StrToInt, AcceptsDecimalAndPrefixedHexadecimal) {
-    const Accepted cases[] = {{"16", 16},          {"0x10", 16},          {"0X1f", 31},   {"0x1F", 31},
-                              {"007", 7},          {"65535", 65535},      {"0", 0},       {"0xffff", 65535},
-                              {"65536", 65536},    {"2147483647", INT32_MAX}, {"0x00000001", 1}};
+    const Accepted cases[] = {
+        {"16", 16},       {"0x10", 16}, {"0X1f", 31},      {"0x1F", 31},     {"007", 7},
+        {"65535", 65535}, {"0", 0},     {"0xffff", 65535}, {"65536", 65536}, {"2147483647", INT32_MAX},
+        {"0x00000001", 1}};
     for (const Accepted& c : cases) {
         int32_t out = -7;
         EXPECT_EQ(strtoint(c.text, &out), 0) << c.text;
@@ -23,8 +24,9 @@ TEST(StrToInt, AcceptsDecimalAndPrefixedHexadecimal) {
 }
 
 TEST(StrToInt, RefusesAnythingElseAndLeavesOutputAlone) {
-    const char* const refused[] = {"",   "0x",  "0X",  "+5",  "-1",     " 5",       "5 ",        "5a",
-                                   "x1", "0x1g", "1.0", "0b1", "0xx1",  "4294967296", "99999999999999999999",
+    const char* const refused[] = {"",           "0x",  "0X",   "+5",         "-1",
+                                   " 5",         "5 ",  "5a",   "x1",         "0x1g",
+                                   "1.0",        "0b1", "0xx1", "4294967296", "99999999999999999999",
                                    "0x100000000"};
     for (const char* text : refused) {
         int32_t out = 1234;

@@ -8,9 +8,7 @@ uint16_t cell_value(const uint8_t* row_index, int row, int cell) {
     return ARIB_ROW_POOL[row_index[row - 1]][cell - 1];
 }
 
-bool is_additional_row(int row) {
-    return row == 85 || row == 86 || (row >= 90 && row <= 94);
-}
+bool is_additional_row(int row) { return row == 85 || row == 86 || (row >= 90 && row <= 94); }
 
 bool expand_cell(uint16_t value, ARIB_TEXT* text) {
     if (value == 0) return false;

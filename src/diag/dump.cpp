@@ -21,6 +21,4 @@ void debug_dump(const uint8_t* data, int32_t len) {
     printf("dump data = %s\n", line);
 }
 
-void print_flag(int32_t flag) {
-    fputs(flag ? "true\n" : "false\n", stdout);
-}
+void print_flag(int32_t flag) { fputs(flag ? "true\n" : "false\n", stdout); }

@@ -30,9 +30,7 @@ const char* const BYTE7_FLAG_LABELS[] = {
     "        PES_CRC_flag: ",        "        PES_extension_flag: ",
 };
 
-bool is_audio_or_video(uint8_t stream_id) {
-    return stream_id >= 0xC0 && stream_id <= 0xEF;
-}
+bool is_audio_or_video(uint8_t stream_id) { return stream_id >= 0xC0 && stream_id <= 0xEF; }
 
 void trace_header_flags(const uint8_t* pes, int pts_dts_flags) {
     fputs("        PES_scrambling_control: ", stdout);

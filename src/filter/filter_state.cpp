@@ -1,7 +1,7 @@
 // The run's shared state and its starting values.
-#include <cstring>
-
 #include "filter_state.h"
+
+#include <cstring>
 
 uint8_t PID_Filter[PID_COUNT];
 PAT_INFO PAT_info;

@@ -1,6 +1,7 @@
 // PMT of the target program: enters its PCR, ECM and elementary PIDs into the
 // pass table (replacing those of the previous version), keeps the stream list,
 // enables output with the first PMT, and reports the table.
+#include <algorithm>
 #include <cstdio>
 
 #include "psi.h"
@@ -15,8 +16,11 @@ constexpr int PMT_MIN_SECTION_LENGTH = PMT_FIXED_BYTES + CRC_BYTES - 3;
 constexpr int CA_DESCRIPTOR_TAG = 0x09;
 constexpr int CA_DESCRIPTOR_BYTES = 6;  // tag, length, CA_system_ID, CA_PID
 
-const SECTION_USER PMT_USER = {&PMT_sec_buff, PMT_TABLE_ID, "%08llX: Payload does not exists, aborted.",
-                               "%08llX: Invalid PMT table id[%d], aborted.", "PMT",
+const SECTION_USER PMT_USER = {&PMT_sec_buff,
+                               PMT_TABLE_ID,
+                               "%08llX: Payload does not exists, aborted.",
+                               "%08llX: Invalid PMT table id[%d], aborted.",
+                               "PMT",
                                PMT_MIN_SECTION_LENGTH};
 
 // The first CA descriptor of program_info names the ECM stream. The walk ends
@@ -108,7 +112,7 @@ void proc_pmt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
     }
     if (info_length > 0) {
         const int info_room = length - PMT_FIXED_BYTES - CRC_BYTES;
-        take_ca_descriptor(section + PMT_FIXED_BYTES, info_length < info_room ? info_length : info_room, is_new);
+        take_ca_descriptor(section + PMT_FIXED_BYTES, std::min(info_length, info_room), is_new);
     }
     take_streams(section, length, info_length, is_new, version_change);
     PMT_version = version;

@@ -4,7 +4,9 @@
 #include "diag.h"
 #include "psi_internal.h"
 
-void print_title(const char* name) { std::printf("****************** %s Information ******************\n", name); }
+void print_title(const char* name) {
+    std::printf("****************** %s Information ******************\n", name);
+}
 
 void print_current_next(const char* name, const uint8_t* section) {
     std::printf(" %s Current_next_indicator : ", name);

@@ -19,8 +19,11 @@ constexpr int SERVICE_ENTRY_BYTES = 5;
 constexpr int SERVICE_DESCRIPTOR_TAG = 0x48;
 constexpr int NAME_TEXT_LIMIT = 256;
 
-const SECTION_USER SDT_USER = {&SDT_sec_buff, SDT_TABLE_ID, "%08llX: Payload does not exist, aborted.",
-                               "%08llX: Invalid SDT table id[%d], aborted.", "SDT",
+const SECTION_USER SDT_USER = {&SDT_sec_buff,
+                               SDT_TABLE_ID,
+                               "%08llX: Payload does not exist, aborted.",
+                               "%08llX: Invalid SDT table id[%d], aborted.",
+                               "SDT",
                                SDT_MIN_SECTION_LENGTH};
 
 // One converter per name, opened in its initial state and closed after its

@@ -8,7 +8,7 @@
 
 namespace {
 constexpr int SINGLE_SECTION_LIMIT = 180;  // section_length + kept adaptation field
-constexpr int SECTION_HEADER_BYTES = 3;     // table_id and section_length
+constexpr int SECTION_HEADER_BYTES = 3;    // table_id and section_length
 constexpr int PAT_CAT_MIN_SECTION_LENGTH = 9;
 }  // namespace
 
@@ -82,7 +82,7 @@ bool check_section_crc(const uint8_t* section, int length, const char* name, con
 
 bool check_section_numbers(const uint8_t* section, const char* name) {
     if (section[6] == 0 && section[7] == 0) return true;
-    std::printf("%08llX: %s section# is wrong section#:[%d], last#[%d], aborted.", PKT_count, name, section[6],
-                section[7]);
+    std::printf("%08llX: %s section# is wrong section#:[%d], last#[%d], aborted.", PKT_count, name,
+                section[6], section[7]);
     return false;
 }

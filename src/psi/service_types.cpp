@@ -26,7 +26,8 @@ const SERVICE_TYPE_NAME SERVICE_TYPES[] = {
     {0xAC, "   Service Type(%02X):      Independent file service\n"},
     {0xC0, "   Service Type(%02X):      Data service\n"},
 };
-const char* const OTHER_SERVICE_TYPE = "   Service Type(%02X):      Not defined or Service provider defined\n";
+const char* const OTHER_SERVICE_TYPE =
+    "   Service Type(%02X):      Not defined or Service provider defined\n";
 }  // namespace
 
 void print_service_type(int32_t service_type) {

@@ -43,6 +43,7 @@ const char* const TS_STREAM_TYPE[TS_STREAM_TYPE_COUNT] = {
     "Additional view Rec. ITU-T H.264 | ISO/IEC 14496-10 video stream conforming to one or more profiles "
     "defined in Annex A for service-compatible stereoscopic 3D services",
     "HEVC video stream or an HEVC temporal video sub-bitstream defined in ITU-T Rec. H.265 | ISO/IEC 23008-2",
-    "HEVC temporal video subset of an HEVC video stream conforming to one or more profiles defined in Annex A "
+    "HEVC temporal video subset of an HEVC video stream conforming to one or more profiles defined in Annex "
+    "A "
     "of ITU-T Rec. H.265 | ISO/IEC 23008-2",
 };

@@ -41,9 +41,7 @@ Choice choose(const uint8_t* control) {
     return c;
 }
 
-int pid_of(const uint8_t* packet) {
-    return (packet[1] & 0x1F) << 8 | packet[2];
-}
+int pid_of(const uint8_t* packet) { return (packet[1] & 0x1F) << 8 | packet[2]; }
 
 // The record as proc_ts_packet left it, against the record as it came.
 void check_packet(const uint8_t* in, const uint8_t* out, int framing, int result) {

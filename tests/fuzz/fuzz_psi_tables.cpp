@@ -50,9 +50,7 @@ MPEG2_TS_HEADER decode_header(const uint8_t* p) {
     return h;
 }
 
-bool is_complete(const SECTION_BUFF& b) {
-    return b.length > 0 && b.received == b.length;
-}
+bool is_complete(const SECTION_BUFF& b) { return b.length > 0 && b.received == b.length; }
 
 // Poisons the buffer's bytes past its complete section for as long as it lives.
 class TailPoison {

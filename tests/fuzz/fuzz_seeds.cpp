@@ -27,9 +27,7 @@ struct Stream {
     const uint8_t* packet(size_t i) const { return records[i].data() + (framing - PACKET); }
 };
 
-int pid_of(const uint8_t* p) {
-    return (p[1] & 0x1F) << 8 | p[2];
-}
+int pid_of(const uint8_t* p) { return (p[1] & 0x1F) << 8 | p[2]; }
 
 bool is_table_pid(int pid) {
     return pid == 0x0000 || pid == 0x0001 || pid == SDT_PID || (pid >= 0x01E0 && pid <= 0x01F7);

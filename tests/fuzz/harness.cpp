@@ -17,9 +17,7 @@ const iconv_t FAILED_DESCRIPTOR = reinterpret_cast<iconv_t>(-1);
 // refuses; the pool is static, so the same ones come back for every input.
 std::vector<iconv_t> Converter_descriptors;
 
-[[noreturn]] void throw_exit(int status) {
-    throw RunExit{status};
-}
+[[noreturn]] void throw_exit(int status) { throw RunExit{status}; }
 
 void learn_converters() {
     for (;;) {
@@ -31,9 +29,7 @@ void learn_converters() {
     release_converters();
 }
 
-bool is_pid_or_none(int32_t pid) {
-    return pid >= -1 && pid < PID_COUNT;
-}
+bool is_pid_or_none(int32_t pid) { return pid >= -1 && pid < PID_COUNT; }
 
 void check_section_buffer(const SECTION_BUFF& buffer) {
     FUZZ_CHECK(buffer.received >= 0);

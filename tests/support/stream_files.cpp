@@ -30,6 +30,4 @@ tsb::Packets read_packets(const std::string& path, size_t framing) {
     return packets;
 }
 
-std::string sample_path() {
-    return std::string(TSNARROW_SOURCE_DIR) + "/samples/sample.ts";
-}
+std::string sample_path() { return std::string(TSNARROW_SOURCE_DIR) + "/samples/sample.ts"; }

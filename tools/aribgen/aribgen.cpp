@@ -40,12 +40,8 @@ using Grid = std::vector<CodePoints>;  // CELLS * CELLS, index (row-1)*CELLS + (
     std::exit(1);
 }
 
-Grid make_grid() {
-    return Grid(CELLS * CELLS);
-}
-CodePoints& at(Grid& grid, int row, int cell) {
-    return grid[(row - 1) * CELLS + (cell - 1)];
-}
+Grid make_grid() { return Grid(CELLS * CELLS); }
+CodePoints& at(Grid& grid, int row, int cell) { return grid[(row - 1) * CELLS + (cell - 1)]; }
 
 // Converts one coded character with `cd` into code points; empty when the
 // converter rejects it (an unassigned cell).

@@ -12,9 +12,7 @@ namespace tsb {
 
 // CRC of size bytes; over an intact section taken with its CRC_32 it is 0.
 uint32_t crc32(const uint8_t* data, size_t size);
-inline uint32_t crc32(const Bytes& data) {
-    return crc32(data.data(), data.size());
-}
+inline uint32_t crc32(const Bytes& data) { return crc32(data.data(), data.size()); }
 
 }  // namespace tsb
 

@@ -72,15 +72,9 @@ Packet null_packet();
 Bytes timestamped(const Packet& packet, uint32_t timestamp);
 
 // Header fields read back from a packet.
-inline uint16_t pid_of(const Packet& p) {
-    return static_cast<uint16_t>((p[1] & 0x1F) << 8 | p[2]);
-}
-inline uint8_t cc_of(const Packet& p) {
-    return p[3] & 0x0F;
-}
-inline bool unit_start_of(const Packet& p) {
-    return (p[1] & 0x40) != 0;
-}
+inline uint16_t pid_of(const Packet& p) { return static_cast<uint16_t>((p[1] & 0x1F) << 8 | p[2]); }
+inline uint8_t cc_of(const Packet& p) { return p[3] & 0x0F; }
+inline bool unit_start_of(const Packet& p) { return (p[1] & 0x40) != 0; }
 
 }  // namespace tsb
 

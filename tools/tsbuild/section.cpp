@@ -31,12 +31,8 @@ Bytes long_section_with(uint8_t table_id, uint16_t extension, const Bytes& body,
 }
 
 // 4 reserved bits (or 3 for a PID) and a 12-bit length or 13-bit PID.
-void put_reserved12(Bytes& out, int value) {
-    put16(out, static_cast<uint16_t>(0xF000 | (value & 0x0FFF)));
-}
-void put_pid(Bytes& out, uint16_t pid) {
-    put16(out, static_cast<uint16_t>(0xE000 | (pid & 0x1FFF)));
-}
+void put_reserved12(Bytes& out, int value) { put16(out, static_cast<uint16_t>(0xF000 | (value & 0x0FFF))); }
+void put_pid(Bytes& out, uint16_t pid) { put16(out, static_cast<uint16_t>(0xE000 | (pid & 0x1FFF))); }
 
 }  // namespace
 

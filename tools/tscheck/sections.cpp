@@ -8,21 +8,13 @@
 namespace tscheck {
 namespace {
 
-size_t section_size(const std::vector<uint8_t>& s) {
-    return ((s[1] & 0x0F) << 8 | s[2]) + 3u;
-}
+size_t section_size(const std::vector<uint8_t>& s) { return ((s[1] & 0x0F) << 8 | s[2]) + 3u; }
 
-uint16_t pid13(const uint8_t* b) {
-    return static_cast<uint16_t>((b[0] & 0x1F) << 8 | b[1]);
-}
-uint16_t len12(const uint8_t* b) {
-    return static_cast<uint16_t>((b[0] & 0x0F) << 8 | b[1]);
-}
+uint16_t pid13(const uint8_t* b) { return static_cast<uint16_t>((b[0] & 0x1F) << 8 | b[1]); }
+uint16_t len12(const uint8_t* b) { return static_cast<uint16_t>((b[0] & 0x0F) << 8 | b[1]); }
 
 // Long-form header (8 bytes) plus CRC_32 must fit, and the size must match.
-bool long_form(const std::vector<uint8_t>& s) {
-    return s.size() >= 12 && section_size(s) == s.size();
-}
+bool long_form(const std::vector<uint8_t>& s) { return s.size() >= 12 && section_size(s) == s.size(); }
 
 // CA_PIDs of the CA descriptors in [from, to) of s.
 void ca_pids(const std::vector<uint8_t>& s, size_t from, size_t to, std::set<uint16_t>& out) {
@@ -77,9 +69,7 @@ void SectionAssembler::feed(size_t index, const uint8_t* p, std::vector<Section>
     if (drain(index, pid, fresh, out)) pending_[pid] = std::move(fresh);
 }
 
-bool crc_ok(const std::vector<uint8_t>& section) {
-    return tsb::crc32(section) == 0;
-}
+bool crc_ok(const std::vector<uint8_t>& section) { return tsb::crc32(section) == 0; }
 
 bool parse_pat(const std::vector<uint8_t>& s, std::vector<std::pair<uint16_t, uint16_t>>& entries) {
     if (!long_form(s) || s[0] != 0x00) return false;

@@ -24,25 +24,13 @@ class TsView {
     size_t count_ = 0;
 };
 
-inline uint16_t pid_of(const uint8_t* p) {
-    return static_cast<uint16_t>((p[1] & 0x1F) << 8 | p[2]);
-}
-inline bool unit_start(const uint8_t* p) {
-    return (p[1] & 0x40) != 0;
-}
-inline bool has_payload(const uint8_t* p) {
-    return (p[3] & 0x10) != 0;
-}
-inline bool has_adaptation(const uint8_t* p) {
-    return (p[3] & 0x20) != 0;
-}
-inline uint8_t cc_of(const uint8_t* p) {
-    return p[3] & 0x0F;
-}
+inline uint16_t pid_of(const uint8_t* p) { return static_cast<uint16_t>((p[1] & 0x1F) << 8 | p[2]); }
+inline bool unit_start(const uint8_t* p) { return (p[1] & 0x40) != 0; }
+inline bool has_payload(const uint8_t* p) { return (p[3] & 0x10) != 0; }
+inline bool has_adaptation(const uint8_t* p) { return (p[3] & 0x20) != 0; }
+inline uint8_t cc_of(const uint8_t* p) { return p[3] & 0x0F; }
 // discontinuity_indicator of a non-empty adaptation field.
-inline bool discontinuity(const uint8_t* p) {
-    return has_adaptation(p) && p[4] > 0 && (p[5] & 0x80) != 0;
-}
+inline bool discontinuity(const uint8_t* p) { return has_adaptation(p) && p[4] > 0 && (p[5] & 0x80) != 0; }
 
 }  // namespace tscheck
 

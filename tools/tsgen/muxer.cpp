@@ -36,9 +36,7 @@ constexpr Repeat kMidEit{2048, 400};
 constexpr Repeat kBit{2048, 500};
 constexpr Repeat kTot{2048, 600};
 
-bool due(uint64_t slot, Repeat r, uint64_t shift = 0) {
-    return slot % r.period == r.phase + shift;
-}
+bool due(uint64_t slot, Repeat r, uint64_t shift = 0) { return slot % r.period == r.phase + shift; }
 
 // First bytes of each access unit, so that the elementary streams look like what they claim.
 tsb::Bytes start_code(uint8_t stream_type) {
@@ -77,9 +75,7 @@ Muxer::Muxer(const Options& options)
     announce(0);
 }
 
-uint64_t Muxer::clock(uint64_t slot) const {
-    return clock_origin_ + slot * kTicksNum / kTicksDen;
-}
+uint64_t Muxer::clock(uint64_t slot) const { return clock_origin_ + slot * kTicksNum / kTicksDen; }
 
 void Muxer::announce(uint8_t pat_version) {
     pat_ = make_pat(programs_, pat_version);

@@ -15,9 +15,7 @@ Program initial_program(int index) {
     return p;
 }
 
-int changed_pmt_program(int programs) {
-    return programs > 1 ? 1 : 0;
-}
+int changed_pmt_program(int programs) { return programs > 1 ? 1 : 0; }
 
 Program changed_program(int index, int programs) {
     Program p = initial_program(index);

@@ -57,9 +57,7 @@ Bytes filler(uint8_t tag, size_t size) {
     return b;
 }
 
-uint8_t bcd(unsigned value) {
-    return static_cast<uint8_t>((value / 10) << 4 | value % 10);
-}
+uint8_t bcd(unsigned value) { return static_cast<uint8_t>((value / 10) << 4 | value % 10); }
 
 // MJD and BCD time of the given seconds after 2024-04-01 (MJD 60401) 21:00:00.
 void put_time(Bytes& out, uint64_t seconds) {
@@ -102,9 +100,7 @@ Bytes make_pmt(const Program& program) {
     return tsb::pmt_section(pmt, o);
 }
 
-Bytes make_cat() {
-    return tsb::cat_section(tsb::ca_descriptor(kCaSystemId, kEmmPid, {0x00, 0x01}));
-}
+Bytes make_cat() { return tsb::cat_section(tsb::ca_descriptor(kCaSystemId, kEmmPid, {0x00, 0x01})); }
 
 Bytes make_nit(const std::vector<Program>& programs) {
     const Bytes network_descriptors = tsb::descriptor(0x40, kNetworkName);
@@ -187,9 +183,7 @@ Bytes make_tot(uint64_t seconds) {
     return tsb::short_section(0x73, body, true, o);
 }
 
-Bytes make_bit() {
-    return tsb::long_section(0xC4, kNetworkId, {0xF0, 0x00}, arib_opts());
-}
+Bytes make_bit() { return tsb::long_section(0xC4, kNetworkId, {0xF0, 0x00}, arib_opts()); }
 
 Bytes make_ecm(const Program& program, Rng& rng) {
     Bytes body(96);
