@@ -1,6 +1,7 @@
 // Checks shared by the table handlers. Every refusal prints one
 // "%08llX: ... aborted." message without a line end and changes no state.
 #include <cstdio>
+#include <cstring>
 
 #include "diag.h"
 #include "psi.h"
@@ -10,6 +11,27 @@ namespace {
 constexpr int SINGLE_SECTION_LIMIT = 180;  // section_length + kept adaptation field
 constexpr int SECTION_HEADER_BYTES = 3;    // table_id and section_length
 constexpr int PAT_CAT_MIN_SECTION_LENGTH = 9;
+
+// Tables come round many times a second, nearly always unchanged: a section
+// equal to the last one of its table that passed the CRC passes again without
+// the CRC being run over it.
+struct CHECKED_SECTION {
+    int32_t length;
+    uint8_t data[SECTION_BUFF_SIZE];
+};
+CHECKED_SECTION Checked_sections[4];  // PAT, CAT, PMT, SDT
+
+CHECKED_SECTION& checked_section_of(int table_id) { return Checked_sections[table_id < 3 ? table_id : 3]; }
+
+bool crc_is_intact(const uint8_t* section, int length) {
+    CHECKED_SECTION& checked = checked_section_of(section[0]);
+    if (length > 0 && length == checked.length && std::memcmp(section, checked.data, length) == 0)
+        return true;
+    if (rfc_crc32(section, length) != 0) return false;
+    checked.length = length;
+    std::memcpy(checked.data, section, length);
+    return true;
+}
 }  // namespace
 
 int payload_offset(const uint8_t* packet, const MPEG2_TS_HEADER* header) {
@@ -74,7 +96,7 @@ bool check_min_length(const uint8_t* section, int min_section_length, const char
 }
 
 bool check_section_crc(const uint8_t* section, int length, const char* name, const uint8_t* packet) {
-    if (rfc_crc32(section, length) == 0) return true;
+    if (crc_is_intact(section, length)) return true;
     std::printf("%08llX: %s CRC32 is wrong, aborted.", PKT_count, name);
     debug_dump(packet, TS_PACKET_SIZE);
     return false;
