@@ -44,6 +44,7 @@ bool check_section_numbers(const uint8_t* section, const char* name);
 void print_title(const char* name);
 void print_current_next(const char* name, const uint8_t* section);
 void print_version(int version);
+void print_id(int value, int decimal_digits);       // "0x%04X(%0*d)\n"
 void print_id_line(const char* label, int value);  // label then "0x%04X(%d)\n"
 void print_separator();
 

@@ -52,7 +52,11 @@ void print_name(const char* label, const uint8_t* name, int length) {
     char text[NAME_TEXT_LIMIT + 1];
     text[0] = '\0';
     if (length > 0) convert_name(name, length, text);
-    if (Analyze_PSI_flag) std::printf("%s%s\n", label, text);
+    if (Analyze_PSI_flag) {
+        std::fputs(label, stdout);
+        std::fputs(text, stdout);
+        std::fputc('\n', stdout);
+    }
 }
 
 // A service descriptor. Returns the offset just past the service name, or -1
@@ -83,7 +87,8 @@ void walk_services(const uint8_t* section, int length) {
         if (Analyze_PSI_flag) {
             print_separator();
             const int service_id = read_u16(entry);
-            std::printf("  Service ID: 0x%04X(%03d)\n", service_id, service_id);
+            std::fputs("  Service ID: ", stdout);
+            print_id(service_id, 3);
         }
         int descriptors_left = read_length12(entry + 3);
         services_left -= SERVICE_ENTRY_BYTES;
