@@ -6,15 +6,38 @@
 
 #include "filter_state.h"
 
-// size is 188 or 192. Returns size when the packet is to be written, 0 when it
-// is dropped, -1 when its sync byte is wrong.
-int proc_ts_packet(uint8_t* buffer, int size);
+inline int ts_packet_pid(const uint8_t* packet) { return (packet[1] & 0x1F) << 8 | packet[2]; }
 
 // Checks the sync byte, decodes the header, prints the -z trace.
 // Returns -1 on a wrong sync byte, 0 otherwise.
 int analyze_ts_header(const uint8_t* packet, MPEG2_TS_HEADER* header);
 
+// analyze_ts_header, then the packet goes to its table handler, if any.
+// Returns -1 on a wrong sync byte, 0 otherwise.
+int decode_ts_packet(uint8_t* packet);
+
+// A packet whose PID does not pass: "Drop Packet" under -z, then dropped (0),
+// or overwritten with a null packet (188) under -e.
+int drop_ts_packet(uint8_t* packet, int pid);
+
 // Pass (188), drop (0), or overwrite with a null packet (188) under -e.
-int filter_ts_packet(uint8_t* packet);
+inline int filter_ts_packet(uint8_t* packet) {
+    const int pid = ts_packet_pid(packet);  // read again: a handler may have rewritten the packet
+    if (PID_Filter[pid]) return TS_PACKET_SIZE;
+    return Debug_flag || Option_replace_to_null_flag ? drop_ts_packet(packet, pid) : 0;
+}
+
+// size is 188 or 192. Returns size when the packet is to be written, 0 when it
+// is dropped, -1 when its sync byte is wrong. Inline for the packet loop: most
+// packets are neither traced nor on a PID that a table handler takes (0x0000,
+// 0x0001, 0x0011, PMT_PID), and the pass table alone decides them.
+inline int proc_ts_packet(uint8_t* buffer, int size) {
+    uint8_t* packet = size == TS_PACKET_SIZE ? buffer : buffer + TTS_HEADER_SIZE;
+    const int pid = ts_packet_pid(packet);
+    if (packet[0] != SYNC_BYTE || Debug_flag || pid <= 0x0011 || pid == PMT_PID) {
+        if (decode_ts_packet(packet) < 0) return -1;
+    }
+    return filter_ts_packet(packet) ? size : 0;
+}
 
 #endif

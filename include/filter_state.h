@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+constexpr uint8_t SYNC_BYTE = 0x47;
 constexpr int TS_PACKET_SIZE = 188;
 constexpr int TTS_PACKET_SIZE = 192;
 constexpr int TTS_HEADER_SIZE = 4;

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr uint8_t SYNC_BYTE = 0x47;
-
 const char* const SCRAMBLING_TEXT[4] = {"00:no scramble\n", "01:reserved\n", "10:scramble(even)\n",
                                         "11:scramble(odd)\n"};
 const char* const ADAPTATION_TEXT[4] = {"00:reserved\n", "01:payload only\n", "10:adaptation only\n",
@@ -56,7 +54,7 @@ int analyze_ts_header(const uint8_t* packet, MPEG2_TS_HEADER* header) {
     header->transport_error_indicator = packet[1] >> 7;
     header->payload_unit_start_indicator = (packet[1] >> 6) & 1;
     header->transport_priority = (packet[1] >> 5) & 1;
-    header->PID = (packet[1] & 0x1F) << 8 | packet[2];
+    header->PID = ts_packet_pid(packet);
     header->transport_scrambling_control = packet[3] >> 6;
     header->adaptation_field_control = (packet[3] >> 4) & 3;
     header->continuity_counter = packet[3] & 0x0F;
@@ -64,10 +62,14 @@ int analyze_ts_header(const uint8_t* packet, MPEG2_TS_HEADER* header) {
     return 0;
 }
 
-int filter_ts_packet(uint8_t* packet) {
-    // The PID is read again: a handler may have rewritten the packet.
-    const int pid = (packet[1] & 0x1F) << 8 | packet[2];
-    if (PID_Filter[pid]) return TS_PACKET_SIZE;
+int decode_ts_packet(uint8_t* packet) {
+    MPEG2_TS_HEADER header;
+    if (analyze_ts_header(packet, &header) < 0) return -1;
+    dispatch_psi(packet, header);
+    return 0;
+}
+
+int drop_ts_packet(uint8_t* packet, int pid) {
     if (Debug_flag) std::printf("Drop Packet %04X\n", pid);
     if (!Option_replace_to_null_flag) return 0;
     // Null packet in place: sync byte kept, PID 0x1FFF, payload only, CC 0.
@@ -76,12 +78,4 @@ int filter_ts_packet(uint8_t* packet) {
     packet[3] = 0x10;
     std::memset(packet + 4, 0xFF, TS_PACKET_SIZE - 4);
     return TS_PACKET_SIZE;
-}
-
-int proc_ts_packet(uint8_t* buffer, int size) {
-    uint8_t* packet = size == TS_PACKET_SIZE ? buffer : buffer + TTS_HEADER_SIZE;
-    MPEG2_TS_HEADER header;
-    if (analyze_ts_header(packet, &header) < 0) return -1;
-    dispatch_psi(packet, header);
-    return filter_ts_packet(packet) ? size : 0;
 }
