@@ -8,6 +8,7 @@
 #define PROGRAM_NAME_STRING "tsnarrow"
 #define MODULE_NAME_STRING "TSNARROW"
 #define VERSION_STRING "1.0.2"
+#define OPTION_STRING "dDershvz"
 
 // The whole run; never returns.
 [[noreturn]] void run_tsnarrow(int argc, char** argv);

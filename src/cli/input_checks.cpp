@@ -7,21 +7,22 @@
 #include <cstdio>
 #include <cstring>
 
+#include "block_io.h"
 #include "cli.h"
 #include "filter_state.h"
 
 namespace {
 constexpr int PROBE_BYTES = 2 * TTS_PACKET_SIZE;
-constexpr uint8_t SYNC_BYTE = 0x47;
 }  // namespace
 
+// The bytes looked at stay held and are handled as the first packets, so
+// nothing is rewound: a pipe works as well as a file.
 int check_packet_type(FILE* file) {
-    uint8_t head[PROBE_BYTES];
-    if (std::fread(head, PROBE_BYTES, 1, file) != 1) {
+    const uint8_t* head = read_input_head(file, PROBE_BYTES);
+    if (head == nullptr) {
         std::printf("Unexpected EOF detected.\n");
         return -1;
     }
-    if (std::fseek(file, 0, SEEK_SET) != 0) std::printf("Can't rewind Input file\n");
     if (head[0] == SYNC_BYTE) {
         if (head[TS_PACKET_SIZE] == SYNC_BYTE) return TS_PACKET_SIZE;
     } else if (head[TTS_HEADER_SIZE] == SYNC_BYTE && head[TTS_HEADER_SIZE + TTS_PACKET_SIZE] == SYNC_BYTE) {

@@ -3,28 +3,30 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
+#include "block_io.h"
 #include "cli.h"
 #include "filter.h"
 #include "psi.h"
+#include "stdout_packets.h"
 
 namespace {
 
-constexpr size_t FILE_BUFFER_SIZE = 256 << 10;
-constexpr int PACKET_BUFFER_SIZE = 256;
 constexpr int PROGRAM_NUMBER_MAX = 65535;
 
-// Large stdio buffers: the loop reads and writes one packet at a time. At
-// 256 KiB it runs as fast as with 1 MiB, and a 1 MiB input already fills both
-// buffers, so the peak memory does not grow with the input.
-char In_file_buffer[FILE_BUFFER_SIZE];
-char Out_file_buffer[FILE_BUFFER_SIZE];
+// Descriptor of standard output when it carries the packets, else -1.
+int Stdout_packets_fd = -1;
+
+// The reports of a long recording run to tens of megabytes of text.
+char Stdout_buffer[64 << 10];
 
 void read_options(int argc, char** argv) {
     opterr = 0;  // an unknown option is ignored, without a complaint
     int option;
-    while ((option = getopt(argc, argv, "dDershvz")) != -1) {
+    while ((option = getopt(argc, argv, OPTION_STRING)) != -1) {
         switch (option) {
             case 'd':
                 PID_Filter[NULL_PID] = 0;
@@ -74,20 +76,26 @@ void take_program_number(const char* text) {
 
 // Opening the input itself for writing would truncate it before a single
 // packet is read, whatever name it is given by.
-bool is_input_file(const char* path) {
-    struct stat out_stat;
-    struct stat in_stat;
-    return stat(path, &out_stat) == 0 && fstat(fileno(FP_in), &in_stat) == 0 &&
-           out_stat.st_dev == in_stat.st_dev && out_stat.st_ino == in_stat.st_ino;
+bool is_input_file(const struct stat& file) {
+    struct stat input;
+    return fstat(fileno(FP_in), &input) == 0 && file.st_dev == input.st_dev && file.st_ino == input.st_ino;
+}
+
+FILE* create_output(const char* path) {
+    struct stat file;
+    if (Stdout_packets_fd >= 0) {
+        return fstat(Stdout_packets_fd, &file) == 0 && !is_input_file(file) ? fdopen(Stdout_packets_fd, "w")
+                                                                            : nullptr;
+    }
+    return stat(path, &file) == 0 && is_input_file(file) ? nullptr : std::fopen(path, "w");
 }
 
 void open_output(const char* path) {
-    if (!is_input_file(path)) FP_out = std::fopen(path, "w");
+    FP_out = create_output(path);
     if (FP_out == nullptr) {
         std::printf("Can't create file [%s]\n", path);
         swexit(1);
     }
-    std::setvbuf(FP_out, Out_file_buffer, _IOFBF, FILE_BUFFER_SIZE);
 }
 
 void open_input(const char* path) {
@@ -96,7 +104,6 @@ void open_input(const char* path) {
         std::printf("Can't open file [%s]\n", path ? path : "");
         swexit(1);
     }
-    std::setvbuf(FP_in, In_file_buffer, _IOFBF, FILE_BUFFER_SIZE);
 }
 
 // Extraction mode when an output is given, report mode otherwise.
@@ -121,36 +128,55 @@ void take_arguments(int count, char** args) {
     }
 }
 
-[[noreturn]] void run_packet_loop(int framing, long long size) {
-    static uint8_t buffer[PACKET_BUFFER_SIZE];
+// The percentage counter of an extraction run over a known number of packets.
+// Each whole-percent change is shown once, at the first packet that reaches it.
+long long Next_percent_at = -1;  // -1: no counter
+
+void show_percent() {
+    const long long percent = PKT_count * 100 / IN_count;
+    std::printf("\r%3d %%", static_cast<int>(percent));
+    std::fflush(stdout);
+    Next_percent_at = ((percent + 1) * IN_count + 99) / 100;
+}
+
+// Most packets need their header alone: fetching it a few packets ahead hides
+// the cache misses of a block that the read has just filled.
+constexpr long long PREFETCH_AHEAD = 16;
+
+// Hands each packet to proc_ts_packet where it lies in the block, and queues
+// those to be written. With -r the timestamp in front is skipped.
+void handle_packets(uint8_t* packet, long long count, int framing, size_t skipped) {
+    for (; count > 0; --count, ++PKT_count, packet += framing) {
+        if (count > PREFETCH_AHEAD) __builtin_prefetch(packet + PREFETCH_AHEAD * framing);
+        if (PKT_count == Next_percent_at) show_percent();
+        if (proc_ts_packet(packet, framing) != 0 && !Analyze_PSI_flag && Output_enable) {
+            keep_packet(packet + skipped, framing - skipped);
+        }
+    }
+}
+
+// A regular file is read for IN_count packets, any other input (IN_count -1)
+// until it ends. The packets of each read are written before the next read,
+// which may wait on a live source.
+[[noreturn]] void run_packet_loop(int framing) {
     const bool extraction = FP_out != nullptr;
-    const bool strip_timestamp = framing == TTS_PACKET_SIZE && Remove_TTS_flag;
-    const uint8_t* written = strip_timestamp ? buffer + TTS_HEADER_SIZE : buffer;
-    const size_t written_size = strip_timestamp ? TS_PACKET_SIZE : framing;
-    IN_count = size / framing;
-    // One thread does all the I/O: the packets are read and written with the
-    // unlocked calls, and the reports printed on the way skip stdout's lock.
+    const size_t skipped = framing == TTS_PACKET_SIZE && Remove_TTS_flag ? TTS_HEADER_SIZE : 0;
+    Next_percent_at = extraction && IN_count >= 0 ? 0 : -1;
+    // One thread prints everything: the reports skip stdout's lock.
     __fsetlocking(stdout, FSETLOCKING_BYCALLER);
-    int previous_percent = -1;
-    for (PKT_count = 0; PKT_count < IN_count; ++PKT_count) {
-        if (fread_unlocked(buffer, framing, 1, FP_in) != 1) {
+    for (PKT_count = 0; PKT_count != IN_count;) {
+        size_t held = 0;
+        uint8_t* packets = take_packets(framing, &held);
+        if (held == 0) {
+            if (IN_count < 0 && !input_failed()) break;
             std::printf("Unexpected EOF\n");
             swexit(1);
         }
-        if (extraction) {
-            const int percent = static_cast<int>(PKT_count * 100 / IN_count);
-            if (percent != previous_percent) {
-                std::printf("\r%3d %%", percent);
-                std::fflush(stdout);
-                previous_percent = percent;
-            }
-        }
-        const int result = proc_ts_packet(buffer, framing);
-        if (result != 0 && !Analyze_PSI_flag && Output_enable) {
-            if (fwrite_unlocked(written, written_size, 1, FP_out) != 1) {
-                std::printf("Can't write Packet data\n");
-                swexit(1);
-            }
+        const long long left = IN_count < 0 ? LLONG_MAX : IN_count - PKT_count;
+        handle_packets(packets, std::min(static_cast<long long>(held), left), framing, skipped);
+        if (!write_kept_packets()) {
+            std::printf("Can't write Packet data\n");
+            swexit(1);
         }
     }
     if (extraction) std::printf("\r100 %%");
@@ -161,6 +187,8 @@ void take_arguments(int count, char** args) {
 }  // namespace
 
 void run_tsnarrow(int argc, char** argv) {
+    Stdout_packets_fd = take_stdout_for_packets(argc, argv);
+    if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, Stdout_buffer, _IOFBF, sizeof Stdout_buffer);
     std::printf("%s version %s - MPEG-2 TS PSI reporter and program extractor\n", PROGRAM_NAME_STRING,
                 VERSION_STRING);
     rfc_make_crc32_table();
@@ -173,10 +201,14 @@ void run_tsnarrow(int argc, char** argv) {
         std::printf("File isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
         swexit(1);
     }
-    IN_count = get_file_size(argv[optind]);
-    if (IN_count < 0) {
-        std::printf("Can't get file informations\n");
-        swexit(1);
+    IN_count = -1;  // the size of anything but a regular file is unknown: it is read to its end
+    if (input_is_regular_file()) {
+        const long long size = get_file_size(argv[optind]);
+        if (size < 0) {
+            std::printf("Can't get file informations\n");
+            swexit(1);
+        }
+        IN_count = size / framing;
     }
-    run_packet_loop(framing, IN_count);
+    run_packet_loop(framing);
 }

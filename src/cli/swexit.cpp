@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "block_io.h"
 #include "cli.h"
 #include "filter_state.h"
 
@@ -13,8 +14,10 @@ void swexit(int status) {
         FP_in = nullptr;
     }
     if (FP_out) {
-        // The output is buffered, so a full disk may first show here.
-        if (std::fclose(FP_out) != 0 && status == 0) {
+        // Packets kept before a failure still reach the output. Some file
+        // systems report a failed write only when the file is closed.
+        const bool written = write_kept_packets();
+        if ((std::fclose(FP_out) != 0 || !written) && status == 0) {
             std::printf("Can't write Packet data\n");
             status = 1;
         }

@@ -26,24 +26,24 @@ const SECTION_USER SDT_USER = {&SDT_sec_buff,
                                "SDT",
                                SDT_MIN_SECTION_LENGTH};
 
+[[noreturn]] void fail_conversion(const char* message) {
+    std::fflush(stdout);  // what was printed before comes first when both streams share a file
+    std::fputs(message, stderr);
+    swexit(1);
+}
+
 // One converter per name, opened in its initial state and closed after its
 // one conversion. A failure ends the run.
 void convert_name(const uint8_t* name, int length, char (&text)[NAME_TEXT_LIMIT + 1]) {
     char work[255];
     std::memcpy(work, name, length);
     iconv_t cd = arib_iconv_open("UTF-8", "ARIB-B24");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        std::fputs("Can't open iconv\n", stderr);
-        swexit(1);
-    }
+    if (cd == reinterpret_cast<iconv_t>(-1)) fail_conversion("Can't open iconv\n");
     char* in = work;
     size_t in_left = length;
     char* out = text;
     size_t out_left = NAME_TEXT_LIMIT;
-    if (arib_iconv(cd, &in, &in_left, &out, &out_left) != 0) {
-        std::fputs("Error at iconv()\n", stderr);
-        swexit(1);
-    }
+    if (arib_iconv(cd, &in, &in_left, &out, &out_left) != 0) fail_conversion("Error at iconv()\n");
     *out = '\0';
     arib_iconv_close(cd);
 }

@@ -1,0 +1,104 @@
+// One block serves the reads, the packet handling and the writes: whole
+// packets are handled where read(2) put them, and the kept ones are moved
+// down to the front of the block, which is then written in one piece.
+#include "block_io.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "filter_state.h"
+
+namespace {
+
+// 1 MiB reads: large enough that system calls cost nothing per packet, small
+// enough to stay in the cache between the read and the packet handling.
+constexpr size_t BLOCK_BYTES = 1 << 20;
+
+uint8_t Block[BLOCK_BYTES];
+int Input_fd = -1;
+bool Input_regular = false;
+bool Input_ended = false;
+bool Input_failed = false;
+size_t Held = 0;        // bytes of input in Block
+size_t Handed_out = 0;  // of those, the bytes of the packets handed out
+
+// One read(2) into the free part of the block. False when the input has
+// ended; a read error ends it too.
+bool read_more() {
+    for (;;) {
+        const ssize_t got = read(Input_fd, Block + Held, BLOCK_BYTES - Held);
+        if (got > 0) {
+            Held += static_cast<size_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        Input_failed = got < 0;
+        Input_ended = true;
+        return false;
+    }
+}
+
+// A regular file is read until the block is full, in as few reads as it
+// takes. Anything else is read once: whatever has arrived is handled before
+// the next read waits for more.
+void fill_block() {
+    while (read_more() && Input_regular && Held < BLOCK_BYTES) {
+    }
+}
+
+}  // namespace
+
+uint8_t* Kept_packets_end = Block;
+
+const uint8_t* read_input_head(FILE* input, size_t count) {
+    Input_fd = fileno(input);
+    struct stat st;
+    Input_regular = fstat(Input_fd, &st) == 0 && S_ISREG(st.st_mode);
+    Input_ended = Input_failed = false;
+    Held = Handed_out = 0;
+    Kept_packets_end = Block;
+    while (Held < count && !Input_ended) fill_block();
+    return Held >= count ? Block : nullptr;
+}
+
+bool input_is_regular_file() { return Input_regular; }
+
+bool input_failed() { return Input_failed; }
+
+uint8_t* take_packets(size_t framing, size_t* count) {
+    if (Held - Handed_out < framing) {
+        // Only a partial packet is left: it moves to the front of the block,
+        // and the rest of it comes with the next read.
+        const size_t tail = Held - Handed_out;
+        std::memmove(Block, Block + Handed_out, tail);
+        Held = tail;
+        Handed_out = 0;
+        Kept_packets_end = Block;
+        while (Held < framing && !Input_ended) fill_block();
+    }
+    uint8_t* first = Block + Handed_out;
+    *count = (Held - Handed_out) / framing;
+    Handed_out += *count * framing;
+    return first;
+}
+
+bool write_kept_packets() {
+    if (Kept_packets_end == Block) return true;
+    const uint8_t* next = Block;
+    const int fd = fileno(FP_out);
+    bool written = true;
+    while (next < Kept_packets_end) {
+        const ssize_t put = write(fd, next, static_cast<size_t>(Kept_packets_end - next));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            written = false;
+            break;
+        }
+        next += put;
+    }
+    Kept_packets_end = Block;
+    return written;
+}
