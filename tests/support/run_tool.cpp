@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -24,10 +25,10 @@ void close_fd(int& fd) {
 }
 
 // Runs in the forked child: only system calls from here on.
-[[noreturn]] void exec_child(const char* program, char* const* argv, const char* cwd, int out_fd, int err_fd,
-                             int status_fd) {
-    int null_fd = open("/dev/null", O_RDONLY);
-    if (null_fd >= 0) dup2(null_fd, STDIN_FILENO);
+[[noreturn]] void exec_child(const char* program, char* const* argv, const char* cwd, int in_fd, int out_fd,
+                             int err_fd, int status_fd) {
+    signal(SIGPIPE, SIG_DFL);  // the parent ignores it for its feeder
+    dup2(in_fd, STDIN_FILENO);
     dup2(out_fd, STDOUT_FILENO);
     dup2(err_fd, STDERR_FILENO);
     // What failed goes back to the parent as a stage (0 chdir, 1 exec) and errno.
@@ -85,19 +86,26 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     argv.push_back(nullptr);
     const char* cwd = options.cwd.empty() ? nullptr : options.cwd.c_str();
 
-    int out_pipe[2], err_pipe[2], status_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0 ||
-        pipe2(status_pipe, O_CLOEXEC) != 0) {
+    int in_pipe[2] = {-1, -1}, out_pipe[2], err_pipe[2], status_pipe[2];
+    if ((options.feed_stdin && pipe2(in_pipe, O_CLOEXEC) != 0) || pipe2(out_pipe, O_CLOEXEC) != 0 ||
+        pipe2(err_pipe, O_CLOEXEC) != 0 || pipe2(status_pipe, O_CLOEXEC) != 0) {
         result.exit_code = 127;
         result.err = std::string("pipe: ") + std::strerror(errno);
         return result;
     }
+    const int in_fd = options.feed_stdin ? in_pipe[0] : open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int stdout_fd = options.stdout_path.empty() ? out_pipe[1]
+                                                      : open(options.stdout_path.c_str(),
+                                                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const pid_t child = fork();
-    if (child == 0) exec_child(argv[0], argv.data(), cwd, out_pipe[1], err_pipe[1], status_pipe[1]);
+    if (child == 0) exec_child(argv[0], argv.data(), cwd, in_fd, stdout_fd, err_pipe[1], status_pipe[1]);
+    close(in_fd);
+    if (stdout_fd != out_pipe[1]) close(stdout_fd);
     close(out_pipe[1]);
     close(err_pipe[1]);
     close(status_pipe[1]);
     if (child < 0) {
+        close(in_pipe[1]);
         close(out_pipe[0]);
         close(err_pipe[0]);
         close(status_pipe[0]);
@@ -106,6 +114,14 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         return result;
     }
 
+    std::thread feeder;
+    if (options.feed_stdin) {
+        signal(SIGPIPE, SIG_IGN);  // a child that stops reading makes the feeder's writes fail, not kill us
+        feeder = std::thread([&options, fd = in_pipe[1]] {
+            options.feed_stdin(fd);
+            close(fd);
+        });
+    }
     Capture captures[2] = {{out_pipe[0], &result.out}, {err_pipe[0], &result.err}};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
     if (!drain(captures, deadline)) {
@@ -113,6 +129,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         result.timed_out = true;
     }
     for (Capture& c : captures) close_fd(c.fd);
+    if (feeder.joinable()) feeder.join();
 
     int failure[2] = {0, 0};
     const bool start_failed = read(status_pipe[0], failure, sizeof failure) == sizeof failure;

@@ -3,6 +3,7 @@
 #ifndef TSNARROW_TESTS_RUN_TOOL_H
 #define TSNARROW_TESTS_RUN_TOOL_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,16 @@ struct RunResult {
 struct RunOptions {
     std::string cwd;            // working directory of the child; empty: unchanged
     int timeout_seconds = 120;  // the child is killed (SIGKILL) after this
+    // When set, standard input is a pipe that this writes to, from a thread of
+    // its own while the child runs; the pipe is closed when it returns.
+    std::function<void(int fd)> feed_stdin;
+    // When set, standard output is this file (created or emptied), not captured.
+    std::string stdout_path;
 };
 
 // Runs program with args (argv[0] is program itself) through fork and execv,
-// no shell; standard input is /dev/null. If the program cannot be started,
-// exit_code is 127 and err says why.
+// no shell; standard input is /dev/null unless fed. If the program cannot be
+// started, exit_code is 127 and err says why.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options = {});
 

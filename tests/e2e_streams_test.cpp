@@ -1,0 +1,179 @@
+// End-to-end runs on streams that are not regular files: a pipe fed in uneven
+// pieces, a FIFO, standard output as the output, and a live source that waits
+// between packets. Each must give the bytes of the same run on files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e_cli_common.h"
+#include "support.h"
+
+namespace {
+
+using e2e::after_banner;
+
+// Program 1 among another program's packets and nulls, with a partial packet
+// at the end that no run may write.
+tsb::Bytes program_stream(size_t framing) {
+    tsb::Stream s;
+    s.add(e2e::pat_packet()).add(e2e::payload_packet(e2e::kEsPid, 0x01)).add(e2e::pmt_packet());
+    for (int i = 0; i < 900; ++i) {
+        s.add(e2e::payload_packet(i % 3 ? e2e::kEsPid : 0x0200, static_cast<uint8_t>(i), i & 15));
+        if (i % 7 == 0) s.nulls(1);
+        if (i % 97 == 0) s.add(e2e::pat_packet()).add(e2e::pmt_packet());
+    }
+    tsb::Bytes bytes = s.bytes(framing);
+    bytes.insert(bytes.end(), 100, 0x47);
+    return bytes;
+}
+
+// Writes `data` to fd in pieces of uneven sizes, down to single bytes, with
+// short pauses, as a recorder's pipe delivers it.
+void feed_in_pieces(int fd, const tsb::Bytes& data) {
+    static const size_t kPieces[] = {1, 7, 383, 188, 4096, 3, 65536, 191, 1};
+    size_t at = 0;
+    for (size_t i = 0; at < data.size(); ++i) {
+        const size_t n = std::min(kPieces[i % std::size(kPieces)], data.size() - at);
+        if (write(fd, data.data() + at, n) != static_cast<ssize_t>(n)) return;
+        at += n;
+        if (i % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+enum class Input { File, Pipe, Fifo };
+enum class Output { File, Stdout, ProcSelfFd1, StdoutFileByName, None };
+
+struct StreamCase {
+    const char* what;
+    Input input;
+    Output output;
+    size_t framing;
+    std::vector<std::string> options;
+};
+
+// The run of `c`, and the same run from and to regular files.
+void expect_same_as_files(const StreamCase& c) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const tsb::Bytes data = program_stream(c.framing);
+    const std::string file = dir.file("in.ts");
+    write_bytes(file, data);
+    std::vector<std::string> args = c.options;
+    args.push_back(file);
+    args.push_back("1");
+    if (c.output != Output::None) args.push_back(dir.file("reference.ts"));
+    const RunResult reference = run_tool(args);
+    ASSERT_EQ(reference.exit_code, 0);
+
+    RunOptions options;
+    std::thread fifo_writer;
+    if (c.input == Input::Pipe) {
+        args[c.options.size()] = "/dev/stdin";
+        options.feed_stdin = [&data](int fd) { feed_in_pieces(fd, data); };
+    } else if (c.input == Input::Fifo) {
+        args[c.options.size()] = dir.file("fifo");
+        ASSERT_EQ(mkfifo(args[c.options.size()].c_str(), 0600), 0);
+        fifo_writer = std::thread([&data, path = args[c.options.size()]] {
+            FILE* fifo = std::fopen(path.c_str(), "w");
+            if (fifo == nullptr) return;
+            feed_in_pieces(fileno(fifo), data);
+            std::fclose(fifo);
+        });
+    }
+    const std::string out = dir.file("out.ts");
+    switch (c.output) {
+        case Output::File:
+            args.back() = out;
+            break;
+        case Output::Stdout:
+            args.back() = "/dev/stdout";
+            break;
+        case Output::ProcSelfFd1:
+            args.back() = "/proc/self/fd/1";
+            break;
+        case Output::StdoutFileByName:
+            args.back() = out;
+            break;
+        case Output::None:
+            break;
+    }
+    const bool packets_on_stdout = c.output != Output::File && c.output != Output::None;
+    if (packets_on_stdout) options.stdout_path = out;
+    const RunResult r = run_tool(args, options);
+    if (fifo_writer.joinable()) fifo_writer.join();
+
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    // The size of a pipe is unknown: no counter, but the same end.
+    const std::string text = c.input == Input::File || c.output == Output::None
+                                 ? reference.out
+                                 : reference.out.substr(0, reference.out.find('\r')) + "\r100 %\nDone.\n";
+    if (c.output == Output::None) {
+        EXPECT_EQ(r.out, text);
+        return;
+    }
+    EXPECT_EQ(read_bytes(out), read_bytes(dir.file("reference.ts")));
+    // Standard output carries the packets alone; the texts go to standard error.
+    EXPECT_EQ(packets_on_stdout ? r.err : r.out, text);
+    EXPECT_EQ(packets_on_stdout ? r.out : r.err, "");
+}
+
+TEST(Streams, PipesFifosAndStandardOutputGiveTheBytesOfFiles) {
+    const StreamCase cases[] = {
+        {"pipe in, file out", Input::Pipe, Output::File, 188, {}},
+        {"pipe in, -e", Input::Pipe, Output::File, 188, {"-e"}},
+        {"192-byte pipe, -r", Input::Pipe, Output::File, 192, {"-r"}},
+        {"192-byte pipe, -e -r", Input::Pipe, Output::File, 192, {"-e", "-r"}},
+        {"FIFO in", Input::Fifo, Output::File, 188, {}},
+        {"file in, /dev/stdout out", Input::File, Output::Stdout, 188, {"-e"}},
+        {"pipe in, /dev/stdout out", Input::Pipe, Output::Stdout, 192, {"-s"}},
+        {"pipe in, /proc/self/fd/1 out", Input::Pipe, Output::ProcSelfFd1, 188, {}},
+        {"file in, stdout's file named", Input::File, Output::StdoutFileByName, 188, {}},
+        {"report from a pipe", Input::Pipe, Output::None, 188, {}},
+    };
+    for (const StreamCase& c : cases) expect_same_as_files(c);
+}
+
+TEST(Streams, ShortPipeIsRefusedLikeAShortFile) {
+    const tsb::Bytes data = program_stream(188);
+    RunOptions options;
+    options.feed_stdin = [&data](int fd) {
+        feed_in_pieces(fd, tsb::Bytes(data.begin(), data.begin() + 383));
+    };
+    const RunResult r = run_tool({"/dev/stdin"}, options);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(after_banner(r.out), "Unexpected EOF detected.\nFile isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
+}
+
+// A recorder's pipe delivers a few packets and then waits: what has arrived
+// must be in the output before the source goes on.
+TEST(Streams, LiveSourceReachesTheOutputWhileItWaits) {
+    TempDir dir;
+    const std::string out = dir.file("out.ts");
+    const tsb::Bytes data = program_stream(188);
+    const size_t first = 3 * 188;  // PAT, an early ES packet, PMT: the PMT is written
+    bool seen_while_waiting = false;
+    RunOptions options;
+    options.feed_stdin = [&](int fd) {
+        if (write(fd, data.data(), first) != static_cast<ssize_t>(first)) return;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!seen_while_waiting && std::chrono::steady_clock::now() < deadline) {
+            struct stat st;
+            seen_while_waiting = stat(out.c_str(), &st) == 0 && st.st_size == 188;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        feed_in_pieces(fd, tsb::Bytes(data.begin() + first, data.end()));
+    };
+    const RunResult r = run_tool({"/dev/stdin", "1", out}, options);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(seen_while_waiting);
+    const tsb::Bytes written = read_bytes(out);
+    ASSERT_GE(written.size(), 188u);
+    EXPECT_EQ(tsb::Bytes(written.begin(), written.begin() + 188), e2e::pick(data, 188, {2}));
+}
+
+}  // namespace
