@@ -887,6 +887,12 @@ TEST(Hostile, FailedNameConversionEndsTheRun) {
     written.insert(written.end(), sdt.begin(), sdt.end());
     written.push_back(video);
     EXPECT_TRUE(wrote(run, written));
+
+    // Right behind an SDT of the same size whose names converted.
+    Packets same_size = sdt_with_name({0x46, 0x7C, 0x46, 0x7C});
+    const Packets failing = sdt_with_name(invalid);
+    same_size.insert(same_size.end(), failing.begin(), failing.end());
+    EXPECT_EQ(extract(stream_with(same_size)).result.err, "Error at iconv()\n");
 }
 
 }  // namespace

@@ -33,6 +33,15 @@ int locate_single_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, 
 // holds a whole, intact, single-section table to take.
 bool take_collected_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const SECTION_USER& user);
 
+// A copy of a section already handled: the same bytes coming round again can
+// skip work whose outcome cannot differ.
+struct SECTION_MEMO {
+    int32_t length;  // 0: none yet
+    uint8_t data[SECTION_BUFF_SIZE];
+};
+bool is_remembered(const SECTION_MEMO& memo, const uint8_t* section, int length);
+void remember(SECTION_MEMO& memo, const uint8_t* section, int length);  // length <= SECTION_BUFF_SIZE
+
 // A section must at least hold its fixed fields and its CRC.
 bool check_min_length(const uint8_t* section, int min_section_length, const char* name);
 // CRC over the whole section; on failure the message and a dump of the packet.
@@ -44,7 +53,7 @@ bool check_section_numbers(const uint8_t* section, const char* name);
 void print_title(const char* name);
 void print_current_next(const char* name, const uint8_t* section);
 void print_version(int version);
-void print_id(int value, int decimal_digits);       // "0x%04X(%0*d)\n"
+void print_id(int value, int decimal_digits);      // "0x%04X(%0*d)\n"
 void print_id_line(const char* label, int value);  // label then "0x%04X(%d)\n"
 void print_separator();
 

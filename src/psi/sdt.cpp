@@ -19,6 +19,8 @@ constexpr int SERVICE_ENTRY_BYTES = 5;
 constexpr int SERVICE_DESCRIPTOR_TAG = 0x48;
 constexpr int NAME_TEXT_LIMIT = 256;
 
+SECTION_MEMO Walked_section;
+
 const SECTION_USER SDT_USER = {&SDT_sec_buff,
                                SDT_TABLE_ID,
                                "%08llX: Payload does not exist, aborted.",
@@ -115,11 +117,15 @@ void proc_sdt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
     if (!take_collected_section(data, ts_header, SDT_USER)) return;
     const uint8_t* section = SDT_sec_buff.data;
     const int length = SDT_sec_buff.length;
+    // Without a report the walk only proves that the names convert, which the
+    // section walked last is known to do.
+    if (!Analyze_PSI_flag && is_remembered(Walked_section, section, length)) return;
     if (Analyze_PSI_flag) {
         print_title("SDT");
         const int version = read_version(section);
         std::printf(" Version: %02d(0x%02X)\n", version, version);
     }
     walk_services(section, length);
+    remember(Walked_section, section, length);
     if (Analyze_PSI_flag) std::fputs(" \n", stdout);
 }

@@ -15,24 +15,25 @@ constexpr int PAT_CAT_MIN_SECTION_LENGTH = 9;
 // Tables come round many times a second, nearly always unchanged: a section
 // equal to the last one of its table that passed the CRC passes again without
 // the CRC being run over it.
-struct CHECKED_SECTION {
-    int32_t length;
-    uint8_t data[SECTION_BUFF_SIZE];
-};
-CHECKED_SECTION Checked_sections[4];  // PAT, CAT, PMT, SDT
-
-CHECKED_SECTION& checked_section_of(int table_id) { return Checked_sections[table_id < 3 ? table_id : 3]; }
+SECTION_MEMO Intact_sections[4];  // PAT, CAT, PMT, SDT
 
 bool crc_is_intact(const uint8_t* section, int length) {
-    CHECKED_SECTION& checked = checked_section_of(section[0]);
-    if (length > 0 && length == checked.length && std::memcmp(section, checked.data, length) == 0)
-        return true;
+    SECTION_MEMO& intact = Intact_sections[section[0] < 3 ? section[0] : 3];
+    if (is_remembered(intact, section, length)) return true;
     if (rfc_crc32(section, length) != 0) return false;
-    checked.length = length;
-    std::memcpy(checked.data, section, length);
+    remember(intact, section, length);
     return true;
 }
 }  // namespace
+
+bool is_remembered(const SECTION_MEMO& memo, const uint8_t* section, int length) {
+    return length > 0 && length == memo.length && std::memcmp(section, memo.data, length) == 0;
+}
+
+void remember(SECTION_MEMO& memo, const uint8_t* section, int length) {
+    memo.length = length;
+    std::memcpy(memo.data, section, length);
+}
 
 int payload_offset(const uint8_t* packet, const MPEG2_TS_HEADER* header) {
     return (header->adaptation_field_control & 2) ? 5 + packet[4] : 4;
