@@ -37,11 +37,12 @@ fuzz-smoke:
 fuzz:
 	bash tests/fuzz/run.sh $(FUZZ_SECONDS)
 
-# Throughput and memory against plain copies, and the micro-benchmarks, from
-# a Release build of their own (the micro-benchmarks need libbenchmark-dev).
+# Throughput against plain copies and bare PID filters, memory, and the
+# micro-benchmarks, from a Release build of their own (the micro-benchmarks
+# need libbenchmark-dev).
 bench:
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTSNARROW_BENCH=ON >/dev/null
-	cmake --build build-bench -j$(JOBS) --target tsnarrow tsgen tsnarrow_bench
+	cmake --build build-bench -j$(JOBS) --target tsnarrow tsgen tsnarrow_bench bare_io
 	bash bench/run.sh build-bench
 
 PREFIX ?= /usr/local

@@ -1,28 +1,40 @@
 #!/usr/bin/env bash
-# Throughput of tsnarrow against plain copies of the same file, its peak
-# memory, and the micro-benchmarks.
+# Throughput of tsnarrow against the best a program could do on the same
+# machine, its peak memory, and the micro-benchmarks.
 #
 #   bash bench/run.sh [BUILD_DIR]      (make bench builds BUILD_DIR first)
 #
-# A 1 GiB multi-program stream from tsgen is put in the page cache; then each
-# round times, one after the other, the two references (dd copying the file,
-# cat reading it to /dev/null) and the three tool runs (extraction of program
-# 0x0400, the same with -e, and report mode). The figures are medians over the
-# rounds, and the ratios compare medians of the same run: the machine may be
-# busy, so only the ratios mean much. Environment: RUNS (rounds, default 7),
-# SIZE (tsgen size, default 1G), TMPDIR (where the streams are written).
+# Two streams from tsgen are put in the page cache: the default four-program
+# stream (188-byte packets; program 0x0400 holds about a quarter of them) and
+# an eight-program one with timestamps and version changes, more PSI and a
+# smaller program (192-byte packets; program 0x0408, about 7%). For each, the
+# cases are timed in alternating rounds (the order turns each round):
+#
+#   dd       dd if=IN of=OUT bs=1M               copying the whole file
+#   cat      cat IN > /dev/null                  reading it
+#   scan     bare_io scan                        reading it, looking at every PID
+#   filter   bare_io filter ... PIDS             the least a PID filter can do
+#   null     bare_io null ... PIDS 0x1FFF        the same, nulls in place
+#   extract  tsnarrow IN PROGRAM OUT
+#   extract_e tsnarrow -e IN PROGRAM OUT
+#   report   tsnarrow IN > /dev/null
+#
+# bare_io (bench/bare_io.cpp) is given the PIDs that the tool's output holds.
+# The figures are medians over the rounds; the ratios compare medians of the
+# same run, since the machine may be busy. Environment: RUNS (rounds, default
+# 7), SIZE (tsgen size, default 1G), TMPDIR (where the streams are written).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD=${1:-build-bench}
 RUNS=${RUNS:-7}
 SIZE=${SIZE:-1G}
-PROGRAM=0x0400
 TOOL=$BUILD/tsnarrow
 TSGEN=$BUILD/tools/tsgen
+BARE=$BUILD/bench/bare_io
 MICRO=$BUILD/bench/tsnarrow_bench
 
-for binary in "$TOOL" "$TSGEN" "$MICRO"; do
+for binary in "$TOOL" "$TSGEN" "$BARE" "$MICRO"; do
     if [ ! -x "$binary" ]; then
         echo "bench: $binary is missing; run 'make bench'" >&2
         exit 1
@@ -31,67 +43,103 @@ done
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tsnarrow-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-IN=$WORK/in.ts
-SMALL=$WORK/small.ts
 OUT=$WORK/out.ts
+SMALL=$WORK/small.ts
 
-"$TSGEN" -s "$SIZE" "$IN" >/dev/null
+# name, tsgen options, framing, program
+STREAMS="main alt"
+declare -A TSGEN_OPTIONS=([main]="" [alt]="-p 8 -t -c")
+declare -A FRAMING=([main]=188 [alt]=192)
+declare -A PROGRAM=([main]=0x0400 [alt]=0x0408)
+declare -A PIDS
+
+for s in $STREAMS; do
+    # shellcheck disable=SC2086
+    "$TSGEN" -s "$SIZE" ${TSGEN_OPTIONS[$s]} "$WORK/$s.ts" >/dev/null
+done
 "$TSGEN" -s 1M "$SMALL" >/dev/null
-BYTES=$(stat -c %s "$IN")
-# One output at a time: each is removed right after its run.
-if [ "$(df -k --output=avail "$WORK" | tail -1)" -lt $((BYTES / 1024 + 65536)) ]; then
+# Written back now rather than by the flusher half a minute into the rounds.
+sync
+declare -A BYTES
+for s in $STREAMS; do BYTES[$s]=$(stat -c %s "$WORK/$s.ts"); done
+if [ "$(df -k --output=avail "$WORK" | tail -1)" -lt $((BYTES[main] / 1024 + 65536)) ]; then
     echo "bench: not enough room in $WORK for a copy of the stream" >&2
     exit 1
 fi
-cat "$IN" >/dev/null
-cat "$IN" >/dev/null
+for s in $STREAMS; do
+    "$TOOL" "$WORK/$s.ts" "${PROGRAM[$s]}" "$OUT" >/dev/null
+    PIDS[$s]=$("$BARE" pids "${FRAMING[$s]}" "$OUT" | tr '\n' ' ')
+    rm -f "$OUT"
+    cat "$WORK/$s.ts" >/dev/null
+done
 
-# The cases, each reading $1 and writing (when it writes a file) $OUT.
-case_copy() { dd if="$1" of="$OUT" bs=1M 2>/dev/null; }
-case_read() { cat "$1" >/dev/null; }
-case_extract() { "$TOOL" "$1" "$PROGRAM" "$OUT" >/dev/null; }
-case_extract_null() { "$TOOL" -e "$1" "$PROGRAM" "$OUT" >/dev/null; }
-case_report() { "$TOOL" "$1" >/dev/null; }
-CASES="copy read extract extract_null report"
+# The cases, each reading stream $1 and writing (when it writes a file) $OUT.
+case_dd() { dd if="$WORK/$1.ts" of="$OUT" bs=1M 2>/dev/null; }
+case_cat() { cat "$WORK/$1.ts" >/dev/null; }
+case_scan() { "$BARE" scan "${FRAMING[$1]}" "$WORK/$1.ts"; }
+# shellcheck disable=SC2086
+case_filter() { "$BARE" filter "${FRAMING[$1]}" "$WORK/$1.ts" "$OUT" ${PIDS[$1]}; }
+# shellcheck disable=SC2086
+case_null() { "$BARE" null "${FRAMING[$1]}" "$WORK/$1.ts" "$OUT" ${PIDS[$1]} 0x1FFF; }
+case_extract() { "$TOOL" "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
+case_extract_e() { "$TOOL" -e "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
+case_report() { "$TOOL" "$WORK/$1.ts" >/dev/null; }
+CASES=(dd cat scan filter null extract extract_e report)
 
 now_ns() { date +%s%N; }
 
 echo "tsnarrow throughput: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-echo "input: $BYTES bytes ($SIZE from tsgen, program $PROGRAM), $RUNS alternating rounds, load: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "input: ${BYTES[main]} bytes per stream ($SIZE from tsgen), $RUNS alternating rounds, load: $(cut -d' ' -f1-3 /proc/loadavg)"
+for s in $STREAMS; do
+    echo "  $s: tsgen ${TSGEN_OPTIONS[$s]:-(defaults)}, ${FRAMING[$s]}-byte packets, program ${PROGRAM[$s]}, PIDs ${PIDS[$s]}"
+done
 
 for round in $(seq "$RUNS"); do
-    for name in $CASES; do
-        start=$(now_ns)
-        "case_$name" "$IN"
-        end=$(now_ns)
-        rm -f "$OUT"
-        echo $((end - start)) >>"$WORK/$name.ns"
+    for s in $STREAMS; do
+        for i in "${!CASES[@]}"; do
+            name=${CASES[$(((i + round) % ${#CASES[@]}))]}
+            start=$(now_ns)
+            "case_$name" "$s"
+            end=$(now_ns)
+            rm -f "$OUT"
+            echo $((end - start)) >>"$WORK/$s.$name.ns"
+        done
     done
 done
 
 median_ns() { sort -n "$WORK/$1.ns" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 # MB/s (10^6 bytes per second) of the median time.
-throughput() { awk -v b="$BYTES" -v ns="$(median_ns "$1")" 'BEGIN { printf "%.0f", b * 1000 / ns }'; }
+throughput() { awk -v b="${BYTES[${1%%.*}]}" -v ns="$(median_ns "$1")" 'BEGIN { printf "%.0f", b * 1000 / ns }'; }
 ratio() { awk -v a="$(throughput "$1")" -v b="$(throughput "$2")" 'BEGIN { printf "%.2f", a / b }'; }
 
-echo
-printf '%-44s %10s %10s\n' "case (median of $RUNS)" "ms" "MB/s"
-for name in $CASES; do
-    case $name in
-        copy) label="dd if=IN of=OUT bs=1M" ;;
-        read) label="cat IN > /dev/null" ;;
-        extract) label="tsnarrow IN $PROGRAM OUT" ;;
-        extract_null) label="tsnarrow -e IN $PROGRAM OUT" ;;
-        report) label="tsnarrow IN > /dev/null" ;;
-    esac
-    printf '%-44s %10.0f %10s\n' "$label" "$(awk -v ns="$(median_ns "$name")" 'BEGIN { print ns / 1e6 }')" \
-        "$(throughput "$name")"
+# case, its reference and the goal of the ratio (empty: for information).
+declare -A REFERENCE=([dd]=dd [cat]=cat [scan]=cat [filter]=dd [null]=dd [extract]=filter [extract_e]=null [report]=cat)
+declare -A GOAL=([extract]=0.9 [extract_e]=0.9 [report]=0.6)
+met=0
+missed=0
+for s in $STREAMS; do
+    echo
+    printf '%-10s %-10s %8s %8s   %-8s %6s %s\n' "$s" "case" "ms" "MB/s" "against" "ratio" "goal"
+    for name in "${CASES[@]}"; do
+        ref=${REFERENCE[$name]}
+        verdict=""
+        if [ -n "${GOAL[$name]:-}" ]; then
+            if awk -v r="$(ratio "$s.$name" "$s.$ref")" -v g="${GOAL[$name]}" 'BEGIN { exit !(r >= g) }'; then
+                verdict=">= ${GOAL[$name]} met"
+                met=$((met + 1))
+            else
+                verdict=">= ${GOAL[$name]} MISSED"
+                missed=$((missed + 1))
+            fi
+        fi
+        printf '%-10s %-10s %8.0f %8s   %-8s %6s %s\n' "" "$name" \
+            "$(awk -v ns="$(median_ns "$s.$name")" 'BEGIN { print ns / 1e6 }')" "$(throughput "$s.$name")" \
+            "$ref" "$(ratio "$s.$name" "$s.$ref")" "$verdict"
+    done
+    echo "  extraction / dd copy: $(ratio "$s.extract" "$s.dd"), extraction -e / dd copy: $(ratio "$s.extract_e" "$s.dd")"
 done
 echo
-echo "ratios (goal):"
-echo "  extraction    / dd copy : $(ratio extract copy) (>= 1.2)"
-echo "  extraction -e / dd copy : $(ratio extract_null copy) (>= 0.7)"
-echo "  report        / cat     : $(ratio report read) (>= 0.5)"
+echo "goals: $met met, $missed missed"
 
 echo
 echo "peak resident memory (/usr/bin/time -v), KiB:"
@@ -101,11 +149,12 @@ peak_kib() {
     rm -f "$OUT"
     awk -F': ' '/Maximum resident set size/ { print $2 }' "$WORK/time.txt"
 }
+IN=$WORK/main.ts
 highest=0
-for mode in extract extract_null report; do
+for mode in extract extract_e report; do
     case $mode in
-        extract) small=$(peak_kib "$SMALL" "$PROGRAM" "$OUT") big=$(peak_kib "$IN" "$PROGRAM" "$OUT") ;;
-        extract_null) small=$(peak_kib -e "$SMALL" "$PROGRAM" "$OUT") big=$(peak_kib -e "$IN" "$PROGRAM" "$OUT") ;;
+        extract) small=$(peak_kib "$SMALL" 0x0400 "$OUT") big=$(peak_kib "$IN" 0x0400 "$OUT") ;;
+        extract_e) small=$(peak_kib -e "$SMALL" 0x0400 "$OUT") big=$(peak_kib -e "$IN" 0x0400 "$OUT") ;;
         report) small=$(peak_kib "$SMALL") big=$(peak_kib "$IN") ;;
     esac
     printf '  %-14s %10s %10s\n' "$mode" "$small" "$big"
