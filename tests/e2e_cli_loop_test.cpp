@@ -111,7 +111,7 @@ bool dev_full_usable() { return access("/dev/full", W_OK) == 0; }
 TEST(CliLoop, WriteFailureEndsTheRunWithoutDone) {
     if (!dev_full_usable()) GTEST_SKIP() << "/dev/full is not writable here";
     TempDir dir;
-    for (int payload_packets : {1, 8000}) {
+    for (int payload_packets : {1, 16000}) {
         tsb::Stream s;
         s.add(e2e::pat_packet()).add(e2e::pmt_packet());
         for (int i = 0; i < payload_packets; ++i) s.add(e2e::payload_packet(e2e::kEsPid, 0x10, i & 15));
@@ -159,10 +159,10 @@ RunResult run_and_truncate_input(const std::string& in) {
 
 TEST(CliLoop, InputThatShrinksDuringTheRunEndsWithUnexpectedEof) {
     TempDir dir;
-    // Twice the tool's 1 MiB read buffer.
+    // Twice the tool's 2 MiB read block.
     const std::string in = write_stream(dir, [] {
         tsb::Stream s;
-        s.nulls(12000);
+        s.nulls(24000);
         return s;
     }());
     const RunResult r = run_and_truncate_input(in);

@@ -13,9 +13,10 @@
 
 namespace {
 
-// 1 MiB reads: large enough that system calls cost nothing per packet, small
-// enough to stay in the cache between the read and the packet handling.
-constexpr size_t BLOCK_BYTES = 1 << 20;
+// 2 MiB reads: the system calls cost nothing per packet, and the kept part of
+// a block goes out in one large write (a quarter of a block is 512 KiB), which
+// the page cache takes faster than twice as many writes of half the size.
+constexpr size_t BLOCK_BYTES = 2 << 20;
 
 uint8_t Block[BLOCK_BYTES];
 int Input_fd = -1;
