@@ -7,8 +7,8 @@
 # Two streams from tsgen are put in the page cache: the default four-program
 # stream (188-byte packets; program 0x0400 holds about a quarter of them) and
 # an eight-program one with timestamps and version changes, more PSI and a
-# smaller program (192-byte packets; program 0x0408, about 7%). For each, the
-# cases are timed in alternating rounds (the order turns each round):
+# smaller program (192-byte packets; program 0x0408, about 7%). For each in
+# turn, the cases are timed in alternating rounds (the order turns each round):
 #
 #   dd       dd if=IN of=OUT bs=1M               copying the whole file
 #   cat      cat IN > /dev/null                  reading it
@@ -94,8 +94,8 @@ for s in $STREAMS; do
     echo "  $s: tsgen ${TSGEN_OPTIONS[$s]:-(defaults)}, ${FRAMING[$s]}-byte packets, program ${PROGRAM[$s]}, PIDs ${PIDS[$s]}"
 done
 
-for round in $(seq "$RUNS"); do
-    for s in $STREAMS; do
+for s in $STREAMS; do
+    for round in $(seq "$RUNS"); do
         for i in "${!CASES[@]}"; do
             name=${CASES[$(((i + round) % ${#CASES[@]}))]}
             start=$(now_ns)
