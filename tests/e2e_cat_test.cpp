@@ -83,14 +83,15 @@ TEST(CatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
         raw_packet(0x0001, true, 1, at185),
         raw_packet(0x0001, true, 3, {183, 0x00}),
         psi_packet(0x0001, tsb::cat_section({}, claiming(8))),
+        psi_packet(0x0001, sealed_short_section(0x01, 8)),
         cat_packet(tsb::ca_descriptor(kCaSystem, kEmmPid)),
     };
     EXPECT_EQ(report(dir, in).text,
               "00000000: CAT section start is out of packet, aborted."
               "00000001: CAT section runs past the packet, aborted."
               "00000002: CAT section start is out of packet, aborted."
-              "00000003: CAT length is too short [8], aborted." +
-                  kUsualCatReport + kDone);
+              "00000003: CAT CRC32 is wrong, aborted." +
+                  dump_line(in[3]) + "00000004: CAT length is too short [8], aborted." + kUsualCatReport + kDone);
 }
 
 // --------------------------------------------------------------------- EMM
@@ -115,8 +116,8 @@ TEST(CatEmm, TheFirstCaDescriptorMarksTheEmmPidAndTheSameCatChangesNothing) {
     EXPECT_EQ(report(report_dir, in).text, kUsualPatReport + kUsualCatReport + kUsualCatReport + kDone);
 }
 
-// A new version moves the EMM PID; the same version naming another PID does
-// not, it only brings its CA_system_id.
+// A new version moves the EMM PID (to one that needs all 13 bits); the same
+// version naming another PID does not, it only brings its CA_system_id.
 TEST(CatEmm, ANewVersionMovesTheEmmPid) {
     TempDir dir;
     const tsb::Packets in = {
@@ -124,20 +125,20 @@ TEST(CatEmm, ANewVersionMovesTheEmmPid) {
         psi_packet(kPmtPid, usual_pmt_section()),
         cat_packet(tsb::ca_descriptor(kCaSystem, 0x0901)),
         payload_packet(0x0901, 0xA1),
-        payload_packet(0x0902, 0xA2),
-        cat_packet(tsb::ca_descriptor(kCaSystem, 0x0902), version(1)),
+        payload_packet(0x1902, 0xA2),
+        cat_packet(tsb::ca_descriptor(kCaSystem, 0x1902), version(1)),
         payload_packet(0x0901, 0xA3),
-        payload_packet(0x0902, 0xA4),
+        payload_packet(0x1902, 0xA4),
         cat_packet(tsb::ca_descriptor(0x0007, 0x0903), version(1)),
         payload_packet(0x0903, 0xA5),
-        payload_packet(0x0902, 0xA6),
+        payload_packet(0x1902, 0xA6),
     };
     EXPECT_EQ(extract(dir, in).out, pick(in, {1, 2, 3, 5, 7, 8, 10}));
 
     TempDir report_dir;
     EXPECT_EQ(report(report_dir, in).text, kUsualPatReport + kUsualCatReport +
-                                               cat_report("01", "0x0005(5)", "0x0902(2306)") +
-                                               cat_report("01", "0x0007(7)", "0x0902(2306)") + kDone);
+                                               cat_report("01", "0x0005(5)", "0x1902(6402)") +
+                                               cat_report("01", "0x0007(7)", "0x1902(6402)") + kDone);
 }
 
 // The EMM PID comes from the first CA descriptor, the CA_system_id from the

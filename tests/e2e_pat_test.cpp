@@ -124,8 +124,9 @@ TEST(PatChecks, ThirtyOneEntriesAreTakenAndAStrayRemainderIsIgnored) {
     EXPECT_EQ(o.text, expected + "\n" + kDone);
 }
 
-// Where the section would start or end outside the packet, or is shorter than
-// its fixed fields and CRC, the packet is refused before anything is read.
+// Where the section would start or end outside the packet, the packet is
+// refused before anything is read. A section shorter than its fixed fields and
+// CRC fails the CRC check, unless it was built to pass it.
 TEST(PatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
     TempDir dir;
     tsb::Bytes at185{180};
@@ -140,7 +141,8 @@ TEST(PatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
         raw_packet(0x0000, true, 3, {183, 0x00}),  // pointer_field would be byte 188
         raw_packet(0x0000, true, 3, pointer_at187),
         pat_packet(raw_pat({}, claiming(8))),
-        pat_packet(raw_pat({}, bad_crc(claiming(0)))),
+        pat_packet(raw_pat({}, claiming(0))),
+        pat_packet(sealed_short_section(0x00, 8)),
         pat_packet(),
     };
     ASSERT_EQ(packets[3][187], 0x00);
@@ -150,9 +152,9 @@ TEST(PatChecks, SectionsOutsideThePacketOrTooShortAreRefused) {
               "00000001: PAT section runs past the packet, aborted."
               "00000002: PAT section start is out of packet, aborted."
               "00000003: PAT section start is out of packet, aborted."
-              "00000004: PAT length is too short [8], aborted."
-              "00000005: PAT length is too short [0], aborted." +
-                  kUsualPatReport + kDone);
+              "00000004: PAT CRC32 is wrong, aborted." +
+                  dump_line(packets[4]) + "00000005: PAT CRC32 is wrong, aborted." + dump_line(packets[5]) +
+                  "00000006: PAT length is too short [8], aborted." + kUsualPatReport + kDone);
 }
 
 // Fewer than 13 bytes of section_length leave no room for an entry.

@@ -134,6 +134,18 @@ inline tsb::SectionOpts claiming(int section_length, tsb::SectionOpts o = {}) {
     return o;
 }
 
+// A section of section_length 4 or more, too short for any table's fixed
+// fields, whose last four bytes are the CRC of those before them: only such a
+// built section passes the CRC check this short.
+inline tsb::Bytes sealed_short_section(uint8_t table_id, int section_length) {
+    tsb::Bytes s = {table_id, 0xB0, static_cast<uint8_t>(section_length)};
+    s.resize(static_cast<size_t>(section_length) + 3 - 4, 0x00);
+    const uint32_t crc = tsb::crc32(s);
+    tsb::append(s, {static_cast<uint8_t>(crc >> 24), static_cast<uint8_t>(crc >> 16),
+                    static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc)});
+    return s;
+}
+
 // transport_stream_id 1: network 0x0010, 0x0400 -> 0x01F0, 0x0408 -> 0x01F1.
 inline tsb::Bytes usual_pat(const tsb::SectionOpts& o = {}) {
     return tsb::pat_section(1, {{0, 0x0010}, {kProgram, kPmtPid}, {kOtherProgram, kOtherPmtPid}}, o);

@@ -83,6 +83,16 @@ TEST(SectionFit, AdaptationFieldAndPointerFieldPlaceTheSection) {
         const Outcome o = report(dir, in, kProgram);
         EXPECT_EQ(o.text, kUsualPatReport + marker(2) + kUsualPmtReport + kDone);
     }
+    {
+        // pointer_field 180: table_id and section_length fill bytes 185 to 187.
+        TempDir dir;
+        const tsb::Bytes pmt = usual_pmt_section();
+        const tsb::Packet start = start_packet(kPmtPid, pmt, std::nullopt, tsb::Bytes(180, 0xFF));
+        ASSERT_EQ(start[185], 0x02);
+        const tsb::Packets in = {pat_packet(), start, marker_packet(),
+                                 continuation(kPmtPid, pmt, 3, pmt.size() - 3)};
+        EXPECT_EQ(report(dir, in, kProgram).text, kUsualPatReport + marker(2) + kUsualPmtReport + kDone);
+    }
 }
 
 // A 462-byte section: 183 bytes in the start packet, 163 behind a 20-byte

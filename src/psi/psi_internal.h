@@ -23,7 +23,7 @@ int payload_offset(const uint8_t* packet, const MPEG2_TS_HEADER* header);
 int kept_adaptation_length(const uint8_t* packet, const MPEG2_TS_HEADER* header);
 
 // For the single-packet tables (PAT, CAT): unit start, payload, table_id,
-// length bound, size and CRC checks. Returns the offset of the section in the
+// length bound, CRC and size checks. Returns the offset of the section in the
 // packet, or -1 after printing why the packet is refused.
 int locate_single_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const char* name,
                           int table_id, int* kept_length);
@@ -42,7 +42,8 @@ struct SECTION_MEMO {
 bool is_remembered(const SECTION_MEMO& memo, const uint8_t* section, int length);
 void remember(SECTION_MEMO& memo, const uint8_t* section, int length);  // length <= SECTION_BUFF_SIZE
 
-// A section must at least hold its fixed fields and its CRC.
+// A section must at least hold its fixed fields and its CRC. Checked after the
+// CRC, which only a section built to pass it would pass this short.
 bool check_min_length(const uint8_t* section, int min_section_length, const char* name);
 // CRC over the whole section; on failure the message and a dump of the packet.
 bool check_section_crc(const uint8_t* section, int length, const char* name, const uint8_t* packet);

@@ -72,20 +72,20 @@ int locate_single_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, 
                     *kept_length);
         return -1;
     }
-    if (!check_min_length(section, PAT_CAT_MIN_SECTION_LENGTH, name)) return -1;
     if (offset + section_length + SECTION_HEADER_BYTES > TS_PACKET_SIZE) {
         std::printf("%08llX: %s section runs past the packet, aborted.", PKT_count, name);
         return -1;
     }
     if (!check_section_crc(section, section_length + SECTION_HEADER_BYTES, name, packet)) return -1;
+    if (!check_min_length(section, PAT_CAT_MIN_SECTION_LENGTH, name)) return -1;
     return offset;
 }
 
 bool take_collected_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const SECTION_USER& user) {
     if (!collect_section(packet, header, user)) return false;
     const uint8_t* section = user.buffer->data;
-    return check_min_length(section, user.min_section_length, user.name) &&
-           check_section_crc(section, user.buffer->length, user.name, packet) &&
+    return check_section_crc(section, user.buffer->length, user.name, packet) &&
+           check_min_length(section, user.min_section_length, user.name) &&
            check_section_numbers(section, user.name);
 }
 
