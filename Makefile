@@ -1,20 +1,27 @@
-# Front door over CMake. `make run` builds the tool and runs it on the bundled
-# sample; `make test` builds and runs every test, plain and under sanitizers.
+# Front door over CMake. `make run` builds the tool alone and runs it on the
+# bundled sample (no GoogleTest needed); `make test` builds and runs every
+# test, plain and under sanitizers.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SAMPLE     := samples/sample.ts
 PROGRAM    ?= 0x0400
 
-.PHONY: all build run test test-plain test-asan fuzz-smoke fuzz bench install clean
+.PHONY: all tool build run test test-plain test-asan fuzz-smoke fuzz bench install clean
 
 all: build
 
+# The tool alone.
+tool:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTSNARROW_TESTS=OFF >/dev/null
+	cmake --build $(BUILD) -j$(JOBS) --target tsnarrow
+
+# The tool, the developer tools and the tests.
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTSNARROW_TESTS=ON >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+run: tool
 	./$(BUILD)/tsnarrow $(SAMPLE)
 	./$(BUILD)/tsnarrow $(SAMPLE) $(PROGRAM) $(BUILD)/sample-$(PROGRAM).ts
 	./$(BUILD)/tsnarrow $(BUILD)/sample-$(PROGRAM).ts
@@ -46,7 +53,7 @@ bench:
 	bash bench/run.sh build-bench
 
 PREFIX ?= /usr/local
-install: build
+install: tool
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
