@@ -108,6 +108,7 @@ for s in $STREAMS; do
 done
 
 median_ns() { sort -n "$WORK/$1.ns" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+spread_ms() { sort -n "$WORK/$1.ns" | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "(%.0f-%.0f)", lo / 1e6, hi / 1e6 }'; }
 # MB/s (10^6 bytes per second) of the median time.
 throughput() { awk -v b="${BYTES[${1%%.*}]}" -v ns="$(median_ns "$1")" 'BEGIN { printf "%.0f", b * 1000 / ns }'; }
 ratio() { awk -v a="$(throughput "$1")" -v b="$(throughput "$2")" 'BEGIN { printf "%.2f", a / b }'; }
@@ -119,7 +120,7 @@ met=0
 missed=0
 for s in $STREAMS; do
     echo
-    printf '%-10s %-10s %8s %8s   %-8s %6s %s\n' "$s" "case" "ms" "MB/s" "against" "ratio" "goal"
+    printf '%-10s %-10s %8s %13s %8s   %-8s %6s %s\n' "$s" "case" "ms" "(min-max)" "MB/s" "against" "ratio" "goal"
     for name in "${CASES[@]}"; do
         ref=${REFERENCE[$name]}
         verdict=""
@@ -132,8 +133,9 @@ for s in $STREAMS; do
                 missed=$((missed + 1))
             fi
         fi
-        printf '%-10s %-10s %8.0f %8s   %-8s %6s %s\n' "" "$name" \
-            "$(awk -v ns="$(median_ns "$s.$name")" 'BEGIN { print ns / 1e6 }')" "$(throughput "$s.$name")" \
+        printf '%-10s %-10s %8.0f %13s %8s   %-8s %6s %s\n' "" "$name" \
+            "$(awk -v ns="$(median_ns "$s.$name")" 'BEGIN { print ns / 1e6 }')" "$(spread_ms "$s.$name")" \
+            "$(throughput "$s.$name")" \
             "$ref" "$(ratio "$s.$name" "$s.$ref")" "$verdict"
     done
     echo "  extraction / dd copy: $(ratio "$s.extract" "$s.dd"), extraction -e / dd copy: $(ratio "$s.extract_e" "$s.dd")"

@@ -32,7 +32,7 @@ inline int filter_ts_packet(uint8_t* packet) {
 // packets are neither traced nor on a PID that a table handler takes (0x0000,
 // 0x0001, 0x0011, PMT_PID), and the pass table alone decides them.
 inline int proc_ts_packet(uint8_t* buffer, int size) {
-    uint8_t* packet = size == TS_PACKET_SIZE ? buffer : buffer + TTS_HEADER_SIZE;
+    uint8_t* packet = buffer + (size - TS_PACKET_SIZE);  // behind the timestamp of a 192-byte packet
     const int pid = ts_packet_pid(packet);
     if (packet[0] != SYNC_BYTE || Debug_flag || pid <= 0x0011 || pid == PMT_PID) {
         if (decode_ts_packet(packet) < 0) return -1;
