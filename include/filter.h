@@ -3,6 +3,7 @@
 #define TSNARROW_FILTER_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "filter_state.h"
 
@@ -16,15 +17,21 @@ int analyze_ts_header(const uint8_t* packet, MPEG2_TS_HEADER* header);
 // Returns -1 on a wrong sync byte, 0 otherwise.
 int decode_ts_packet(uint8_t* packet);
 
-// A packet whose PID does not pass: "Drop Packet" under -z, then dropped (0),
-// or overwritten with a null packet (188) under -e.
-int drop_ts_packet(uint8_t* packet, int pid);
+// "Drop Packet %04X\n", the -z trace of a dropped packet.
+void trace_dropped_packet(int pid);
 
 // Pass (188), drop (0), or overwrite with a null packet (188) under -e.
 inline int filter_ts_packet(uint8_t* packet) {
     const int pid = ts_packet_pid(packet);  // read again: a handler may have rewritten the packet
     if (PID_Filter[pid]) return TS_PACKET_SIZE;
-    return Debug_flag || Option_replace_to_null_flag ? drop_ts_packet(packet, pid) : 0;
+    if (Debug_flag) trace_dropped_packet(pid);
+    if (!Option_replace_to_null_flag) return 0;
+    // Null packet in place: sync byte kept, PID 0x1FFF, payload only, CC 0.
+    packet[1] = 0x1F;
+    packet[2] = 0xFF;
+    packet[3] = 0x10;
+    std::memset(packet + 4, 0xFF, TS_PACKET_SIZE - 4);
+    return TS_PACKET_SIZE;
 }
 
 // size is 188 or 192. Returns size when the packet is to be written, 0 when it

@@ -1,7 +1,6 @@
 // Per-packet path: sync check, header decoding and trace, PSI dispatch, and
 // the pass table's verdict.
 #include <cstdio>
-#include <cstring>
 
 #include "diag.h"
 #include "filter.h"
@@ -69,13 +68,4 @@ int decode_ts_packet(uint8_t* packet) {
     return 0;
 }
 
-int drop_ts_packet(uint8_t* packet, int pid) {
-    if (Debug_flag) std::printf("Drop Packet %04X\n", pid);
-    if (!Option_replace_to_null_flag) return 0;
-    // Null packet in place: sync byte kept, PID 0x1FFF, payload only, CC 0.
-    packet[1] = 0x1F;
-    packet[2] = 0xFF;
-    packet[3] = 0x10;
-    std::memset(packet + 4, 0xFF, TS_PACKET_SIZE - 4);
-    return TS_PACKET_SIZE;
-}
+void trace_dropped_packet(int pid) { std::printf("Drop Packet %04X\n", pid); }
