@@ -62,8 +62,8 @@ extern uint32_t Number_of_program;  // counts elementary streams
 extern int32_t STRM_TYPE[MAX_STREAMS];
 extern int32_t STRM_PID[MAX_STREAMS];
 
-extern long long PKT_count;
-extern long long IN_count;
+extern long long PKT_count;  // index of the packet being handled
+extern long long IN_count;   // whole packets of a regular file; -1: an input read to its end
 
 extern FILE* FP_in;
 extern FILE* FP_out;
