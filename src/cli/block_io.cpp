@@ -26,9 +26,11 @@ alignas(4096) uint8_t Block[BLOCK_BYTES];
 int Input_fd = -1;
 bool Input_regular = false;
 bool Input_ended = false;
-bool Input_failed = false;
+int Input_errno = 0;
 size_t Held = 0;        // bytes of input in Block
 size_t Handed_out = 0;  // of those, the bytes of the packets handed out
+size_t Output_record = TS_PACKET_SIZE;
+unsigned long long Output_written = 0;  // bytes, of any size on any target
 
 // One read(2) into the free part of the block. False when the input has
 // ended; a read error ends it too.
@@ -40,7 +42,7 @@ bool read_more() {
             return true;
         }
         if (got < 0 && errno == EINTR) continue;
-        Input_failed = got < 0;
+        if (got < 0) Input_errno = errno;
         Input_ended = true;
         return false;
     }
@@ -54,6 +56,20 @@ void fill_block() {
     }
 }
 
+// After a failed write the file may end in part of a record, whatever part
+// the system took: it is cut at the record's start. The file's offset, not
+// the count of bytes written, gives its end: standard output may have been
+// opened to append.
+void cut_partial_record(int fd) {
+    const size_t partial = static_cast<size_t>(Output_written % Output_record);
+    struct stat st;
+    if (partial == 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    const off_t end = lseek(fd, 0, SEEK_CUR);
+    if (end >= static_cast<off_t>(partial) && ftruncate(fd, end - static_cast<off_t>(partial)) == 0) {
+        Output_written -= partial;
+    }
+}
+
 }  // namespace
 
 uint8_t* Kept_packets_end = Block;
@@ -62,7 +78,8 @@ const uint8_t* read_input_head(FILE* input, size_t count) {
     Input_fd = fileno(input);
     struct stat st;
     Input_regular = fstat(Input_fd, &st) == 0 && S_ISREG(st.st_mode);
-    Input_ended = Input_failed = false;
+    Input_ended = false;
+    Input_errno = 0;
     Held = Handed_out = 0;
     Kept_packets_end = Block;
     while (Held < count && !Input_ended) fill_block();
@@ -71,7 +88,7 @@ const uint8_t* read_input_head(FILE* input, size_t count) {
 
 bool input_is_regular_file() { return Input_regular; }
 
-bool input_failed() { return Input_failed; }
+int input_error() { return Input_errno; }
 
 uint8_t* take_packets(size_t framing, size_t* count) {
     if (Held - Handed_out < framing) {
@@ -90,6 +107,11 @@ uint8_t* take_packets(size_t framing, size_t* count) {
     return first;
 }
 
+void start_packet_output(size_t record) {
+    Output_record = record;
+    Output_written = 0;
+}
+
 bool write_kept_packets() {
     if (Kept_packets_end == Block) return true;
     const uint8_t* next = Block;
@@ -100,9 +122,11 @@ bool write_kept_packets() {
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
             written = false;
+            cut_partial_record(fd);
             break;
         }
         next += put;
+        Output_written += static_cast<size_t>(put);
     }
     Kept_packets_end = Block;
     return written;

@@ -20,8 +20,9 @@ const uint8_t* read_input_head(FILE* input, size_t count);
 // tells how many packets it holds.
 bool input_is_regular_file();
 
-// Whether the input ended with a read error rather than at its end.
-bool input_failed();
+// The errno of the read error that ended the input, or 0 when it simply
+// ended (or has not).
+int input_error();
 
 // Hands out the whole packets of `framing` bytes that are held and not yet
 // handed out, reading more input when there are none: returns the first of
@@ -41,8 +42,13 @@ inline void keep_packet(const uint8_t* bytes, size_t size) {
     Kept_packets_end += size;
 }
 
+// Packets are written to FP_out in records of `record` bytes (188, or 192
+// with the timestamp kept).
+void start_packet_output(size_t record);
+
 // Writes the queued packets to FP_out. False when the output refused them;
-// they are dropped either way.
+// they are dropped either way, and a regular file is cut back to its last
+// whole record, so that what was saved stays a stream that can be read.
 bool write_kept_packets();
 
 #endif

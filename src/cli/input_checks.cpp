@@ -16,11 +16,12 @@ constexpr int PROBE_BYTES = 2 * TTS_PACKET_SIZE;
 }  // namespace
 
 // The bytes looked at stay held and are handled as the first packets, so
-// nothing is rewound: a pipe works as well as a file.
+// nothing is rewound: a pipe works as well as a file. A read error is the
+// caller's to report: the input is not known to be short or foreign.
 int check_packet_type(FILE* file) {
     const uint8_t* head = read_input_head(file, PROBE_BYTES);
     if (head == nullptr) {
-        std::printf("Unexpected EOF detected.\n");
+        if (input_error() == 0) std::printf("Unexpected EOF detected.\n");
         return -1;
     }
     if (head[0] == SYNC_BYTE) {

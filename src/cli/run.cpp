@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "block_io.h"
 #include "cli.h"
 #include "filter.h"
 #include "psi.h"
+#include "std_streams.h"
 #include "stdout_packets.h"
 
 namespace {
@@ -20,8 +22,8 @@ constexpr int PROGRAM_NUMBER_MAX = 65535;
 // Descriptor of standard output when it carries the packets, else -1.
 int Stdout_packets_fd = -1;
 
-// The reports of a long recording run to tens of megabytes of text.
-char Stdout_buffer[64 << 10];
+// The input argument, as given.
+const char* Input_name = "";
 
 void read_options(int argc, char** argv) {
     opterr = 0;  // an unknown option is ignored, without a complaint
@@ -87,6 +89,7 @@ FILE* create_output(const char* path) {
         return fstat(Stdout_packets_fd, &file) == 0 && !is_input_file(file) ? fdopen(Stdout_packets_fd, "w")
                                                                             : nullptr;
     }
+    if (names_standard_stream(path)) return nullptr;  // standard output could not be kept aside
     return stat(path, &file) == 0 && is_input_file(file) ? nullptr : std::fopen(path, "w");
 }
 
@@ -98,12 +101,26 @@ void open_output(const char* path) {
     }
 }
 
+// "-" is standard input itself, wherever it stands and whatever it is.
+FILE* open_input_stream(const char* path) {
+    if (!names_standard_stream(path)) return std::fopen(path, "r");
+    const int fd = dup(STDIN_FILENO);
+    FILE* input = fd >= 0 ? fdopen(fd, "r") : nullptr;
+    if (input == nullptr && fd >= 0) close(fd);
+    return input;
+}
+
 void open_input(const char* path) {
-    FP_in = path ? std::fopen(path, "r") : nullptr;
+    Input_name = path ? path : "";
+    FP_in = path ? open_input_stream(path) : nullptr;
     if (FP_in == nullptr) {
-        std::printf("Can't open file [%s]\n", path ? path : "");
+        std::printf("Can't open file [%s]\n", Input_name);
         swexit(1);
     }
+}
+
+void print_read_error() {
+    std::printf("Can't read file [%s]: %s\n", Input_name, std::strerror(input_error()));
 }
 
 // Extraction mode when an output is given, report mode otherwise.
@@ -162,14 +179,16 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
     const bool extraction = FP_out != nullptr;
     const size_t skipped = framing == TTS_PACKET_SIZE && Remove_TTS_flag ? TTS_HEADER_SIZE : 0;
     Next_percent_at = extraction && IN_count >= 0 ? 0 : -1;
+    start_packet_output(framing - skipped);
     // One thread prints everything: the reports skip stdout's lock.
     __fsetlocking(stdout, FSETLOCKING_BYCALLER);
     for (PKT_count = 0; PKT_count != IN_count;) {
         size_t held = 0;
         uint8_t* packets = take_packets(framing, &held);
         if (held == 0) {
-            if (IN_count < 0 && !input_failed()) break;
+            if (IN_count < 0 && input_error() == 0) break;
             std::printf("Unexpected EOF\n");
+            if (input_error() != 0) print_read_error();
             swexit(1);
         }
         const long long left = IN_count < 0 ? LLONG_MAX : IN_count - PKT_count;
@@ -178,6 +197,9 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
             std::printf("Can't write Packet data\n");
             swexit(1);
         }
+        // A report that can no longer be given is not read on for; an
+        // extraction goes on, its packets being what the run is for.
+        if (Analyze_PSI_flag && texts_failed()) swexit(1);
     }
     if (extraction) std::printf("\r100 %%");
     std::printf("\nDone.\n");
@@ -187,8 +209,9 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
 }  // namespace
 
 void run_tsnarrow(int argc, char** argv) {
-    Stdout_packets_fd = take_stdout_for_packets(argc, argv);
-    if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, Stdout_buffer, _IOFBF, sizeof Stdout_buffer);
+    const int closed = guard_standard_descriptors();
+    Stdout_packets_fd = take_stdout_for_packets(argc, argv, closed);
+    take_text_output(Stdout_packets_fd >= 0);
     std::printf("%s version %s - MPEG-2 TS PSI reporter and program extractor\n", PROGRAM_NAME_STRING,
                 VERSION_STRING);
     rfc_make_crc32_table();
@@ -198,12 +221,16 @@ void run_tsnarrow(int argc, char** argv) {
     init_variables();
     const int framing = check_packet_type(FP_in);
     if (framing < 0) {
-        std::printf("File isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
+        if (input_error() != 0) {
+            print_read_error();
+        } else {
+            std::printf("File isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
+        }
         swexit(1);
     }
     IN_count = -1;  // the size of anything but a regular file is unknown: it is read to its end
     if (input_is_regular_file()) {
-        const long long size = get_file_size(argv[optind]);
+        const long long size = get_file_size(names_standard_stream(Input_name) ? "/dev/stdin" : Input_name);
         if (size < 0) {
             std::printf("Can't get file informations\n");
             swexit(1);

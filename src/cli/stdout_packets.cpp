@@ -1,8 +1,9 @@
 #include "stdout_packets.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "cli.h"
 
@@ -19,7 +20,7 @@ const char* output_argument(int argc, char** argv) {
     return output;
 }
 
-bool names_stdout(const char* path) {
+bool names_stdout_file(const char* path) {
     struct stat named;
     struct stat out;
     return stat(path, &named) == 0 && fstat(STDOUT_FILENO, &out) == 0 && named.st_dev == out.st_dev &&
@@ -28,17 +29,15 @@ bool names_stdout(const char* path) {
 
 }  // namespace
 
-int take_stdout_for_packets(int argc, char** argv) {
+bool names_standard_stream(const char* argument) { return std::strcmp(argument, "-") == 0; }
+
+int take_stdout_for_packets(int argc, char** argv, int closed) {
     const char* output = output_argument(argc, argv);
-    if (output == nullptr || !names_stdout(output)) return -1;
+    if (output == nullptr) return -1;
+    const bool stdout_closed = (closed & 1 << STDOUT_FILENO) != 0;
+    if (!names_standard_stream(output) && (stdout_closed || !names_stdout_file(output))) return -1;
     const int packets_fd = dup(STDOUT_FILENO);
-    if (packets_fd < 0) return -1;
-    if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-        // No standard error to take the texts: they are lost rather than
-        // mixed into the packets.
-        const int null_fd = open("/dev/null", O_WRONLY);
-        if (null_fd < 0 || dup2(null_fd, STDOUT_FILENO) < 0) close(STDOUT_FILENO);
-        if (null_fd >= 0) close(null_fd);
-    }
+    // Standard error is always open (a closed one has its placeholder).
+    if (packets_fd >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
     return packets_fd;
 }

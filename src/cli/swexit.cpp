@@ -1,10 +1,12 @@
-// The one way out of a run: close both files, then end with a status.
+// The one way out of a run: close both files and standard output, then end
+// with a status.
 #include <cstdio>
 #include <cstdlib>
 
 #include "block_io.h"
 #include "cli.h"
 #include "filter_state.h"
+#include "std_streams.h"
 
 exit_hook_t Exit_hook = std::exit;
 
@@ -23,6 +25,7 @@ void swexit(int status) {
         }
         FP_out = nullptr;
     }
+    status = finish_texts(status);
     Exit_hook(status);
     std::exit(status);
 }

@@ -1,0 +1,68 @@
+// Standard output goes through a cookie stream: stdio discards a buffer whose
+// write failed and keeps no errno for it, so the write itself records why.
+#include "std_streams.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli.h"
+
+namespace {
+
+bool Texts_taken = false;
+bool Texts_on_stderr = false;
+int Text_errno = 0;  // of the first failed write of a text, 0 while none failed
+
+// The reports of a long recording run to tens of megabytes of text.
+char Text_buffer[64 << 10];
+
+ssize_t write_texts(void*, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size && Text_errno == 0) {
+        const ssize_t put = write(STDOUT_FILENO, data + done, size - done);
+        if (put > 0) {
+            done += static_cast<size_t>(put);
+        } else if (put == 0 || errno != EINTR) {
+            Text_errno = put < 0 ? errno : EIO;
+        }
+    }
+    return static_cast<ssize_t>(done);  // short: stdio marks the stream failed
+}
+
+}  // namespace
+
+int guard_standard_descriptors() {
+    int closed = 0;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor is fd itself: the ones below are open.
+        if (open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) == fd) closed |= 1 << fd;
+    }
+    return closed;
+}
+
+void take_text_output(bool texts_on_stderr) {
+    FILE* texts = fopencookie(nullptr, "w", cookie_io_functions_t{nullptr, write_texts, nullptr, nullptr});
+    if (texts == nullptr) return;  // stdio's own standard output stays
+    const bool terminal = isatty(STDOUT_FILENO);
+    std::setvbuf(texts, Text_buffer, terminal ? _IOLBF : _IOFBF, sizeof Text_buffer);
+    stdout = texts;
+    Texts_taken = true;
+    Texts_on_stderr = texts_on_stderr;
+}
+
+bool texts_failed() { return Text_errno != 0 && !Texts_on_stderr; }
+
+int finish_texts(int status) {
+    if (!Texts_taken) return status;
+    std::fflush(stdout);
+    if (close(STDOUT_FILENO) != 0 && errno != EINTR && Text_errno == 0) Text_errno = errno;
+    if (!texts_failed()) return status;
+    std::fprintf(stderr, "%s: write error on standard output: %s\n", PROGRAM_NAME_STRING,
+                 std::strerror(Text_errno));
+    return 1;
+}
