@@ -45,7 +45,7 @@ void feed_in_pieces(int fd, const tsb::Bytes& data) {
     }
 }
 
-enum class Input { File, Pipe, Fifo };
+enum class Input { File, Pipe, Dash, Fifo };  // Dash: a pipe on standard input, named -
 
 struct StreamCase {
     const char* what;
@@ -72,8 +72,8 @@ void expect_same_as_files(const StreamCase& c) {
 
     RunOptions options;
     std::thread fifo_writer;
-    if (c.input == Input::Pipe) {
-        args[c.options.size()] = "/dev/stdin";
+    if (c.input == Input::Pipe || c.input == Input::Dash) {
+        args[c.options.size()] = c.input == Input::Dash ? "-" : "/dev/stdin";
         options.feed_stdin = [&data](int fd) { feed_in_pieces(fd, data); };
     } else if (c.input == Input::Fifo) {
         args[c.options.size()] = dir.file("fifo");
@@ -86,7 +86,7 @@ void expect_same_as_files(const StreamCase& c) {
         });
     }
     const std::string out = dir.file("out.ts");
-    if (c.output) args.back() = c.output[0] == '/' ? c.output : out;
+    if (c.output) args.back() = c.output[0] == '/' || c.output[0] == '-' ? c.output : out;
     if (c.stdout_is_output) options.stdout_path = out;
     const RunResult r = run_tool(args, options);
     if (fifo_writer.joinable()) fifo_writer.join();
@@ -117,6 +117,7 @@ TEST(Streams, PipesFifosAndStandardOutputGiveTheBytesOfFiles) {
         {"pipe in, /dev/stdout out", Input::Pipe, "/dev/stdout", true, 192, {"-s"}},
         {"pipe in, /proc/self/fd/1 out", Input::Pipe, "/proc/self/fd/1", true, 188, {}},
         {"file in, stdout's file named", Input::File, "out.ts", true, 188, {}},
+        {"- in, - out", Input::Dash, "-", true, 192, {"-e", "-r"}},
         {"report from a pipe", Input::Pipe, nullptr, false, 188, {}},
     };
     for (const StreamCase& c : cases) expect_same_as_files(c);
