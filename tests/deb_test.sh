@@ -37,7 +37,7 @@ trap cleanup EXIT
 
 # A time zone far from UTC: the version report's date must still be the
 # changelog's, in UTC.
-if ! DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck TZ=JST-9 make deb >"$work/build.log" 2>&1; then
+if ! DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck TZ=JST-9 make deb DEB_OUT=build-deb >"$work/build.log" 2>&1; then
     tail -n 40 "$work/build.log"
     echo "deb: make deb failed"
     exit 1
