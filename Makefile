@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SAMPLE     := samples/sample.ts
 PROGRAM    ?= 0x0400
 
-.PHONY: all tool build run test test-plain test-asan fuzz-smoke fuzz bench install clean
+.PHONY: all tool build run test test-plain test-asan fuzz-smoke test-deb fuzz bench install deb clean
 
 all: build
 
@@ -26,7 +26,7 @@ run: tool
 	./$(BUILD)/tsnarrow $(SAMPLE) $(PROGRAM) $(BUILD)/sample-$(PROGRAM).ts
 	./$(BUILD)/tsnarrow $(BUILD)/sample-$(PROGRAM).ts
 
-test: test-plain test-asan fuzz-smoke
+test: test-plain test-asan fuzz-smoke test-deb
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
@@ -44,6 +44,14 @@ fuzz-smoke:
 fuzz:
 	bash tests/fuzz/run.sh $(FUZZ_SECONDS)
 
+# The Debian package, built, linted and run against the build tree's tool;
+# skipped without dpkg-buildpackage, debhelper and lintian.
+test-deb: $(BUILD)/tsnarrow
+	bash tests/deb_test.sh $(BUILD)/tsnarrow
+
+$(BUILD)/tsnarrow:
+	$(MAKE) tool
+
 # Throughput against plain copies and bare PID filters, memory, and the
 # micro-benchmarks, from a Release build of their own (the micro-benchmarks
 # need libbenchmark-dev).
@@ -56,5 +64,17 @@ PREFIX ?= /usr/local
 install: tool
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The Debian package, from a copy of the tracked files (as they are in the
+# work tree) in $(DEB_OUT)/tsnarrow-VERSION, so that dpkg-buildpackage leaves
+# the .deb, .buildinfo and .changes in $(DEB_OUT). Needs dpkg-dev, debhelper
+# and the build dependencies in debian/control.
+DEB_OUT ?= build-deb
+deb:
+	rm -rf $(DEB_OUT)
+	version=$$(dpkg-parsechangelog -S Version) && \
+	mkdir -p $(DEB_OUT)/tsnarrow-$$version && \
+	git ls-files -z | tar --null -T - -cf - | tar -xf - -C $(DEB_OUT)/tsnarrow-$$version && \
+	cd $(DEB_OUT)/tsnarrow-$$version && dpkg-buildpackage -us -uc -b
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_OUT)

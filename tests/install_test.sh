@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks that the installed
-# binary runs and its man page renders.
+# binary runs, its man page renders and its bash completion completes.
 set -euo pipefail
 build_dir=$1
 prefix=$(mktemp -d)
@@ -17,4 +17,31 @@ else
     rendered=$(groff -man -Tutf8 "$page")
 fi
 grep -q 'EXIT STATUS' <<<"$rendered"
+
+completion="$prefix/share/bash-completion/completions/tsnarrow"
+test -f "$completion"
+framework=/usr/share/bash-completion/bash_completion
+if [ -f "$framework" ]; then
+    # Options after "-"; after an option, stream files and directories only.
+    mkdir -p "$prefix/files/recs"
+    touch "$prefix/files/"{rec.ts,rec.m2ts,rec.txt}
+    got=$(cd "$prefix/files" && bash -c '
+        source "$1" && source "$2" || exit 1
+        complete_words() {
+            COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMP_LINE="$*" COMPREPLY=()
+            COMP_POINT=${#COMP_LINE}
+            _tsnarrow
+            printf "%s\n" "${COMPREPLY[@]}" | LC_ALL=C sort | tr "\n" " "
+            echo
+        }
+        complete_words tsnarrow -
+        complete_words tsnarrow -e r' _ "$framework" "$completion")
+    expected=$'-D -d -e -h -r -s -v -z \nrec.m2ts rec.ts recs '
+    if [ "$got" != "$expected" ]; then
+        printf 'completion: expected\n%s\ngot\n%s\n' "$expected" "$got"
+        exit 1
+    fi
+else
+    echo "completion: bash-completion not installed, not run"
+fi
 echo "installed and ran from $prefix"
