@@ -11,6 +11,9 @@
 #include "cli.h"
 #include "filter_state.h"
 
+// A recording past 2 GiB: a 32-bit build without 64-bit offsets fails to open and stat it.
+static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
+
 namespace {
 constexpr int PROBE_BYTES = 2 * TTS_PACKET_SIZE;
 }  // namespace
