@@ -32,7 +32,10 @@ void trace_pcr(const uint8_t* pcr_bytes, long long base, int32_t extension) {
     debug_dump(pcr_bytes, 4);  // only the first four of the six PCR bytes
     const long long pcr = base * PCR_EXTENSIONS_PER_BASE + extension;
     // Divided in single precision on purpose: the trace shows float resolution.
-    const float seconds = static_cast<float>(pcr) / CLOCK_HZ;
+    // Both steps go through memory: x87 code (32-bit x86) would otherwise keep
+    // the wider register's digits and print other seconds.
+    volatile float seconds = static_cast<float>(pcr);
+    seconds = seconds / CLOCK_HZ;
     printf("      PCR: %12lld, (%9.3f) for PTS\n ", pcr, static_cast<double>(seconds));
 }
 }  // namespace
