@@ -79,6 +79,16 @@ void expect_failure(const std::string& hex, int error, size_t consumed) {
     EXPECT_EQ(c.consumed, consumed) << hex;
 }
 
+// Whether the C library can convert from `encoding`. Only its built-in
+// converters (UTF-8, UCS-4, ...) are there without the loadable ones, which
+// the cross builds lack: static (i686) or their architecture's not installed.
+bool libc_has(const char* encoding) {
+    iconv_t cd = iconv_open("UTF-8", encoding);
+    if (cd == FAILED) return false;
+    iconv_close(cd);
+    return true;
+}
+
 // The C library's reading of `bytes` in `encoding`, empty when it refuses them.
 std::string libc_utf8(const char* encoding, const std::string& bytes) {
     iconv_t cd = iconv_open("UTF-8", encoding);
@@ -141,6 +151,7 @@ TEST(AribKanjiSet, CodePage932FormsAndRowLimits) {
 }
 
 TEST(AribKanjiSet, MatchesTheCLibraryAndTheAdditionalSymbolsFile) {
+    if (!libc_has("EUC-JP")) GTEST_SKIP() << "the C library has no EUC-JP converter in this build";
     int compared = 0;
     for (int row = 1; row <= 84; ++row) {
         for (int cell = 1; cell <= 94; ++cell) {
@@ -185,6 +196,7 @@ TEST(AribKanjiSet, MatchesTheCLibraryAndTheAdditionalSymbolsFile) {
 }
 
 TEST(AribJisPlanes, FollowJisX0213WithJisX0208CellsAsInTheKanjiSet) {
+    if (!libc_has("EUC-JISX0213")) GTEST_SKIP() << "the C library has no EUC-JISX0213 converter in this build";
     int compared = 0;
     for (int row = 1; row <= 94; ++row) {
         for (int cell = 1; cell <= 94; ++cell) {
@@ -385,12 +397,12 @@ TEST(AribState, NothingCarriesOverBetweenDescriptors) {
 }
 
 TEST(AribRouting, OtherPairsGoToTheCLibrary) {
-    iconv_t cd = arib_iconv_open("UTF-8", "EUC-JP");
+    iconv_t cd = arib_iconv_open("UTF-8", "UCS-4");  // built into the C library: there in every build
     ASSERT_NE(cd, FAILED);
-    Conversion c = convert_with(cd, "\xC6\xFC\xCB\xDC", 256);
+    Conversion c = convert_with(cd, std::string("\0\0\x65\xE5\0\0\x67\x2C", 8), 256);
     EXPECT_EQ(c.result, 0u);
     EXPECT_EQ(c.output, "日本");
-    c = convert_with(cd, "\xC6", 256);
+    c = convert_with(cd, std::string("\0\0\x65", 3), 256);
     EXPECT_EQ(c.error, EINVAL);
     EXPECT_EQ(arib_iconv_close(cd), 0);
 
@@ -423,7 +435,7 @@ TEST(AribPool, ExhaustionFailsLikeIconvOpen) {
     ASSERT_LT(count, 64);
     EXPECT_TRUE(errno == EMFILE || errno == ENOMEM);
     // The C library's converters are not affected, and every open one works.
-    iconv_t libc = arib_iconv_open("UTF-8", "EUC-JP");
+    iconv_t libc = arib_iconv_open("UTF-8", "UCS-4");
     EXPECT_NE(libc, FAILED);
     EXPECT_EQ(arib_iconv_close(libc), 0);
     for (int i = 0; i < count; ++i) EXPECT_EQ(convert_with(open[i], from_hex("46 7C"), 256).output, "日");
