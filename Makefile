@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 SAMPLE     := samples/sample.ts
 PROGRAM    ?= 0x0400
 
-.PHONY: all tool build run test test-plain test-asan fuzz-smoke test-deb fuzz bench install deb clean
+.PHONY: all tool build run test test-plain test-asan fuzz-smoke test-deb test-i686 test-armhf test-arm64 fuzz bench install deb clean
 
 all: build
 
@@ -26,7 +26,7 @@ run: tool
 	./$(BUILD)/tsnarrow $(SAMPLE) $(PROGRAM) $(BUILD)/sample-$(PROGRAM).ts
 	./$(BUILD)/tsnarrow $(BUILD)/sample-$(PROGRAM).ts
 
-test: test-plain test-asan fuzz-smoke test-deb
+test: test-plain test-asan fuzz-smoke test-deb test-i686 test-armhf test-arm64
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
@@ -35,6 +35,12 @@ test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSNARROW_SANITIZE=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+# The tool and the tests built for 32-bit x86 (static, run here) and for armhf
+# and arm64 (run under qemu-user), in build-i686, build-armhf and build-arm64;
+# each is skipped without its cross compiler (or qemu).
+test-i686 test-armhf test-arm64:
+	JOBS=$(JOBS) bash tests/cross/run.sh $(@:test-%=%)
 
 # Fuzz targets need clang's libFuzzer; the smoke run is skipped without clang.
 FUZZ_SECONDS ?= 600
@@ -77,4 +83,4 @@ deb:
 	cd $(DEB_OUT)/tsnarrow-$$version && dpkg-buildpackage -us -uc -b
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_OUT)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_OUT) build-i686 build-armhf build-arm64

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks that the installed
-# binary runs, its man page renders and its bash completion completes.
+# binary runs (through the emulator given after the build directory, if any),
+# its man page renders and its bash completion completes.
 set -euo pipefail
 build_dir=$1
+shift
+emulator=("$@")
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
-version=$("$prefix/bin/tsnarrow" -v)
+version=$("${emulator[@]}" "$prefix/bin/tsnarrow" -v)
 grep -q '^ Version: 1.0.2$' <<<"$version"
 page="$prefix/share/man/man1/tsnarrow.1"
 test -f "$page"
