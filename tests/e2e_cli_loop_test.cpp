@@ -1,11 +1,14 @@
 // End-to-end runs of the packet loop: the percentage counter, report mode,
-// a program that never shows its PMT, and failures while the loop runs.
+// a program that never shows its PMT, a file past 4 GiB, and failures while
+// the loop runs.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -101,6 +104,46 @@ TEST(CliLoop, ReportModeShowsNoCounterAndCreatesNoFile) {
     // in an extraction run.
     const RunResult targeted = run_tool({in, "1"});
     EXPECT_EQ(count_of(targeted.out, "****************** PMT Information ******************\n"), 1u);
+}
+
+// A recording past 4 GiB is sized and read to its end, on 32-bit systems as
+// well. The file repeats one block: another program's packets, which are
+// dropped, and a packet of the target at its end, so the output stays small;
+// the last block lies wholly past the 4 GiB mark.
+TEST(CliLoop, FilePast4GiBIsReadToItsEnd) {
+    constexpr size_t kBlockPackets = 5578;  // 1 MiB and 88 bytes
+    constexpr size_t kBlocks = 4097;
+    constexpr unsigned long long kSize = 188ull * kBlockPackets * kBlocks;
+    static_assert(kSize - 188ull * kBlockPackets > (1ull << 32), "the last block starts past 4 GiB");
+    TempDir dir;
+    struct statvfs fs;
+    const unsigned long long room =
+        statvfs(dir.path().c_str(), &fs) == 0 ? 1ull * fs.f_bavail * fs.f_frsize : 0;
+    if (room < kSize + (64ull << 20)) {
+        GTEST_SKIP() << "needs " << ((kSize >> 20) + 64) << " MiB free in " << dir.path() << ", has "
+                     << (room >> 20) << " MiB";
+    }
+    const tsb::Packet other = e2e::payload_packet(0x0200, 0x20);
+    const tsb::Packet target = e2e::payload_packet(e2e::kEsPid, 0x10);
+    const tsb::Packet pmt = e2e::pmt_packet();
+    tsb::Packets block(kBlockPackets, other);
+    block.back() = target;
+    block[0] = e2e::pat_packet();  // the first block only
+    block[1] = pmt;
+    const std::string in = dir.file("in.ts");
+    FILE* file = std::fopen(in.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    bool written = true;
+    for (size_t i = 0; i < kBlocks && written; ++i) {
+        written = std::fwrite(block.data(), sizeof block[0], kBlockPackets, file) == kBlockPackets;
+        block[0] = block[1] = other;
+    }
+    ASSERT_TRUE(std::fclose(file) == 0 && written) << "cannot write " << in;
+
+    tsb::Bytes expected(pmt.begin(), pmt.end());
+    for (size_t i = 0; i < kBlocks; ++i) expected.insert(expected.end(), target.begin(), target.end());
+    // The counter shows each whole percent once, as in any run of 100 packets or more.
+    e2e::expect_extraction({in, "1", dir.file("out.ts")}, e2e::extraction_text(100), expected);
 }
 
 bool dev_full_usable() { return access("/dev/full", W_OK) == 0; }
