@@ -16,8 +16,8 @@
 namespace {
 
 const std::string kBanner = "tsnarrow version 1.0.2 - MPEG-2 TS PSI reporter and program extractor\n";
-const std::string kPreload =
-    std::string("export LD_PRELOAD=") + FAULT_INJECT_LIB + " ASAN_OPTIONS=verify_asan_link_order=0 ";
+const std::string kPreload = std::string("export ") + FAULT_INJECT_VARIABLE + "=" + FAULT_INJECT_LIB +
+                             " ASAN_OPTIONS=verify_asan_link_order=0 ";
 
 std::string write_error(const char* reason) {
     return std::string("tsnarrow: write error on standard output: ") + reason + "\n";
