@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "block_io.h"
+#include "check.h"
 #include "cli.h"
 #include "filter.h"
 #include "psi.h"
@@ -24,48 +25,6 @@ int Stdout_packets_fd = -1;
 
 // The input argument, as given.
 const char* Input_name = "";
-
-void read_options(int argc, char** argv) {
-    opterr = 0;  // an unknown option is ignored, without a complaint
-    int option;
-    while ((option = getopt(argc, argv, OPTION_STRING)) != -1) {
-        switch (option) {
-            case 'd':
-                PID_Filter[NULL_PID] = 0;
-                std::printf("option -d: Drop non-target or NULL Packets option enabled\n");
-                break;
-            case 'D':
-                PID_Filter[NULL_PID] = 1;
-                std::printf("option -D: Drop non-target option enabled\n");
-                break;
-            case 'e':
-                Option_replace_to_null_flag += 1;
-                PID_Filter[NULL_PID] = 1;
-                std::printf("option -e: Replace noon-target to NULL option enable\n");
-                break;
-            case 'h':
-                print_usage();
-                swexit(0);
-            case 'r':
-                Remove_TTS_flag += 1;
-                std::printf(
-                    "option -r: Remove Timestamp from MPEG2-TTS packet(Converts MPEG2-TTS to MPEG2-TS\n");
-                break;
-            case 's':
-                Drop_SI_flag += 1;
-                std::printf("option -s: Drop SI option enabled\n");
-                break;
-            case 'v':
-                print_version();
-                swexit(0);
-            case 'z':
-                Debug_flag += 1;
-                break;
-            default:
-                break;
-        }
-    }
-}
 
 void take_program_number(const char* text) {
     int32_t number = 0;
@@ -161,12 +120,20 @@ void show_percent() {
 constexpr long long PREFETCH_AHEAD = 16;
 
 // Hands each packet to proc_ts_packet where it lies in the block, and queues
-// those to be written. With -r the timestamp in front is skipped.
+// those to be written. With -r the timestamp in front is skipped. Checked, the
+// packet is also looked at as it comes, before any handler may change it, and
+// as it is written; unchecked, the loop is the same code as without a check.
+template <bool Checked>
 void handle_packets(uint8_t* packet, long long count, int framing, size_t skipped) {
     for (; count > 0; --count, ++PKT_count, packet += framing) {
         if (count > PREFETCH_AHEAD) __builtin_prefetch(packet + PREFETCH_AHEAD * framing);
         if (PKT_count == Next_percent_at) show_percent();
-        if (proc_ts_packet(packet, framing) != 0 && !Analyze_PSI_flag && Output_enable) {
+        uint8_t* const ts_packet = packet + (framing - TS_PACKET_SIZE);
+        if (Checked) check_packet(Input_check, ts_packet);
+        const int result = proc_ts_packet(packet, framing);
+        if (Checked) note_tables(ts_packet);
+        if (result != 0 && !Analyze_PSI_flag && Output_enable) {
+            if (Checked) check_packet(Output_check, ts_packet);
             keep_packet(packet + skipped, framing - skipped);
         }
     }
@@ -192,7 +159,12 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
             swexit(1);
         }
         const long long left = IN_count < 0 ? LLONG_MAX : IN_count - PKT_count;
-        handle_packets(packets, std::min(static_cast<long long>(held), left), framing, skipped);
+        const long long count = std::min(static_cast<long long>(held), left);
+        if (Check_flag) {
+            handle_packets<true>(packets, count, framing, skipped);
+        } else {
+            handle_packets<false>(packets, count, framing, skipped);
+        }
         if (!write_kept_packets()) {
             std::printf("Can't write Packet data\n");
             swexit(1);
@@ -202,6 +174,7 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
         if (Analyze_PSI_flag && texts_failed()) swexit(1);
     }
     if (extraction) std::printf("\r100 %%");
+    if (Check_flag) print_check_summary(extraction);
     std::printf("\nDone.\n");
     swexit(0);
 }
@@ -219,6 +192,7 @@ void run_tsnarrow(int argc, char** argv) {
     read_options(argc, argv);
     take_arguments(argc - optind, argv + optind);
     init_variables();
+    if (Check_flag) start_check();
     const int framing = check_packet_type(FP_in);
     if (framing < 0) {
         if (input_error() != 0) {

@@ -12,11 +12,10 @@ namespace {
 // The output argument of an extraction run, found without acting on any
 // option: the options print their messages only after the banner.
 const char* output_argument(int argc, char** argv) {
-    opterr = 0;
-    while (getopt(argc, argv, OPTION_STRING) != -1) {
+    while (next_option(argc, argv) != -1) {
     }
     const char* output = argc - optind == 3 ? argv[optind + 2] : nullptr;
-    optind = 0;  // the next getopt starts the options afresh
+    optind = 0;  // the next scan starts the options afresh
     return output;
 }
 

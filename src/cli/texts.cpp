@@ -27,6 +27,16 @@ void print_usage() {
         stdout);
 }
 
+void print_more_options() {
+    std::fputs(
+        "  -c, --check         : Check every PID for drops, errors, scrambling and PCR gaps\n"
+        "  -v, --version       : Print the version report and exit\n"
+        "  -z                  : Trace every packet header\n"
+        "      --help          : Print this message with the options beyond it, and exit\n"
+        "\n",
+        stdout);
+}
+
 void print_version() {
     std::printf("Name: %s\n", PROGRAM_NAME_STRING);
     std::printf(" Module name: %s\n", MODULE_NAME_STRING);

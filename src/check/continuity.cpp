@@ -1,0 +1,147 @@
+// The packets the inline check leaves: sync errors, packets flagged in error,
+// first packets of a PID, adaptation fields (discontinuity, PCR) and counters
+// that do not follow. Continuity as MPEG-2 systems defines it: a payload
+// packet carries the last counter + 1, a packet without payload repeats it,
+// one repeat of a payload packet is a duplicate, a discontinuity_indicator
+// starts afresh; anything else is a drop.
+#include <cstdio>
+#include <cstring>
+
+#include "check.h"
+
+CHECK_SCOPE Input_check;
+CHECK_SCOPE Output_check;
+
+namespace {
+
+constexpr long long CLOCK_HZ = 27000000;
+constexpr long long PCR_MODULUS = (1LL << 33) * 300;  // 33-bit base at 90 kHz, extension 0..299
+constexpr long long PCR_GAP_LIMIT = CLOCK_HZ / 10;    // 100 ms
+constexpr uint8_t DISCONTINUITY = 0x80;
+constexpr uint8_t PCR_FLAG = 0x10;
+constexpr int PCR_FIELD_LENGTH = 7;  // flags and the six PCR bytes
+
+void reset_scope(CHECK_SCOPE& scope, bool prints_events) {
+    std::memset(&scope, 0, sizeof scope);
+    for (PID_CHECK& c : scope.pid) {
+        c.next_cc = CC_UNSEEN;
+        c.cc_mask = 0x0F;
+        c.last_pcr = -1;
+    }
+    scope.pid[NULL_PID].next_cc = 0;
+    scope.pid[NULL_PID].cc_mask = 0;
+    scope.prints_events = prints_events;
+    scope.clock_pid = -1;
+}
+
+// "HH:MM:SS.mmm" into the recording, or a placeholder before its first PCR.
+void print_event_time(const CHECK_SCOPE& scope) {
+    if (scope.clock_pid < 0) {
+        std::fputs(" at --:--:--.---\n", stdout);
+        return;
+    }
+    const long long ms = scope.elapsed / (CLOCK_HZ / 1000);
+    std::printf(" at %02lld:%02lld:%02lld.%03lld\n", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                ms % 1000);
+}
+
+void count_drop(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int expected, int found) {
+    c.counts.drops += 1;
+    if (!scope.prints_events) return;
+    std::printf("%08llX: Drop PID 0x%04X expected %d found %d missing %d", PKT_count, pid, expected, found,
+                (found - expected) & 0x0F);
+    print_event_time(scope);
+}
+
+void check_continuity(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int cc, bool payload, bool discontinuity) {
+    if (c.next_cc == CC_UNSEEN || discontinuity) {
+        // The first counter of a PID, or a new one announced, is taken as it is.
+        c.next_cc = (cc + 1) & 0x0F;
+        c.repeated = 0;
+        return;
+    }
+    const int last = (c.next_cc - 1) & 0x0F;
+    if (!payload) {
+        if (cc == last) return;
+        count_drop(scope, c, pid, last, cc);
+    } else if (cc == c.next_cc) {
+        c.repeated = 0;
+    } else if (cc == last && !c.repeated) {
+        c.counts.duplicates += 1;
+        c.repeated = 1;
+        return;
+    } else {
+        count_drop(scope, c, pid, c.next_cc, cc);
+        c.repeated = 0;
+    }
+    c.next_cc = (cc + 1) & 0x0F;
+}
+
+long long read_pcr(const uint8_t* pcr) {
+    const long long base =
+        static_cast<long long>(pcr[0]) << 25 | pcr[1] << 17 | pcr[2] << 9 | pcr[3] << 1 | pcr[4] >> 7;
+    return base * 300 + ((pcr[4] & 0x01) << 8 | pcr[5]);
+}
+
+// How far `to` lies after `from` on the clock that wraps at PCR_MODULUS;
+// negative when it lies before.
+long long pcr_step(long long from, long long to) {
+    const long long step = ((to - from) % PCR_MODULUS + PCR_MODULUS) % PCR_MODULUS;
+    return step >= PCR_MODULUS / 2 ? step - PCR_MODULUS : step;
+}
+
+// The recording's clock runs on the first PID that carries PCRs; a step back
+// or across a discontinuity adds nothing to the time into the recording.
+void advance_clock(CHECK_SCOPE& scope, int pid, long long step) {
+    if (scope.clock_pid < 0) scope.clock_pid = pid;
+    if (pid == scope.clock_pid && step > 0) scope.elapsed += step;
+}
+
+void check_pcr(CHECK_SCOPE& scope, PID_CHECK& c, int pid, long long pcr, bool discontinuity) {
+    const bool follows = c.last_pcr >= 0 && !discontinuity;
+    const long long step = follows ? pcr_step(c.last_pcr, pcr) : 0;
+    c.last_pcr = pcr;
+    advance_clock(scope, pid, step);
+    if (!follows || (step >= 0 && step <= PCR_GAP_LIMIT)) return;
+    c.counts.pcr_gaps += 1;
+    if (!scope.prints_events) return;
+    const long long ms = (step < 0 ? -step : step) / (CLOCK_HZ / 1000);
+    std::printf("%08llX: PCR gap PID 0x%04X %s%lld.%03lld s", PKT_count, pid, step < 0 ? "-" : "", ms / 1000,
+                ms % 1000);
+    print_event_time(scope);
+}
+
+}  // namespace
+
+void start_check() {
+    reset_scope(Input_check, true);
+    reset_scope(Output_check, false);
+    start_pid_roles();
+}
+
+void check_unusual_packet(CHECK_SCOPE& scope, const uint8_t* packet) {
+    if (packet[0] != SYNC_BYTE) {
+        scope.sync_errors += 1;  // its header is no header: it belongs to no PID
+        return;
+    }
+    const int pid = (packet[1] & 0x1F) << 8 | packet[2];
+    PID_CHECK& c = scope.pid[pid];
+    c.counts.packets += 1;
+    if (packet[1] & 0x80) {
+        c.counts.errors += 1;  // nothing else in its header can be trusted
+        return;
+    }
+    const int flags = packet[3];
+    c.counts.scrambled += (flags >> 6) != 0;
+    const int control = (flags >> 4) & 3;
+    if (control == 0 || pid == NULL_PID) return;
+    // adaptation_field_length 0 holds no flags; a longer one may claim more
+    // than the packet, but its flags and a PCR lie within bytes 5 to 11.
+    const int field_length = control & 2 ? packet[4] : 0;
+    const uint8_t field_flags = field_length > 0 ? packet[5] : 0;
+    const bool discontinuity = field_flags & DISCONTINUITY;
+    check_continuity(scope, c, pid, flags & 0x0F, control & 1, discontinuity);
+    if ((field_flags & PCR_FLAG) && field_length >= PCR_FIELD_LENGTH) {
+        check_pcr(scope, c, pid, read_pcr(packet + 6), discontinuity);
+    }
+}
