@@ -29,6 +29,16 @@ TEST(CliStartup, HelpPrintsUsageAfterEarlierOptionsAndTouchesNoFile) {
     EXPECT_EQ(after_banner(plain.out), kUsage);
     EXPECT_EQ(plain.err, "");
 
+    // --help adds the options beyond the usage text.
+    const RunResult help = run_tool({"--help", "-v"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(after_banner(help.out),
+              std::string(kUsage) +
+                  "  -c, --check         : Check every PID for drops, errors, scrambling and PCR gaps\n"
+                  "  -v, --version       : Print the version report and exit\n"
+                  "  -z                  : Trace every packet header\n"
+                  "      --help          : Print this message with the options beyond it, and exit\n\n");
+
     // Options before -h have done their work; those after it are never seen,
     // and neither the missing input nor the output is touched.
     const RunResult r = run_tool({"-s", "-d", "-h", "-e", dir.file("missing.ts"), "1", dir.file("out.ts")});
@@ -44,7 +54,7 @@ TEST(CliStartup, VersionReportHasItsSixLines) {
     TempDir dir;
     const std::string in = write_small_stream(dir);
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-v"}, {"-v", in, "1", dir.file("out.ts")}}) {
+         {std::vector<std::string>{"-v"}, {"--version"}, {"-v", in, "1", dir.file("out.ts")}}) {
         const RunResult r = run_tool(args);
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_EQ(r.err, "");
@@ -88,7 +98,7 @@ TEST(CliStartup, UnknownOptionsAreIgnoredWithoutComplaint) {
     const RunResult plain = run_tool({in, "1"});
     ASSERT_EQ(plain.exit_code, 0);
 
-    const RunResult unknown = run_tool({"-x", "-q", in, "1"});
+    const RunResult unknown = run_tool({"-x", "--frobnicate", "-q", in, "1"});
     EXPECT_EQ(unknown.exit_code, 0);
     EXPECT_EQ(unknown.err, "");
     EXPECT_EQ(unknown.out, plain.out);

@@ -4,13 +4,16 @@
 // carries a whole section gets its CRC_32 made right, so that mutated tables
 // get past the CRC check); the rest is cut into 188- or 192-byte records
 // handed to proc_ts_packet one by one, as the packet loop does (a trailing
-// partial record is never read). After each packet: the result, the packet's
-// new bytes and the shared state are checked.
+// partial record is never read). Every run is also checked as --check does it:
+// each packet as it comes and as it would be written. After each packet: the
+// result, the packet's new bytes and the shared state are checked; after the
+// last, that the check's counts add up to the packets it was given.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "check.h"
 #include "filter.h"
 #include "harness.h"
 #include "packet_checks.h"
@@ -64,6 +67,20 @@ void check_packet(const uint8_t* in, const uint8_t* out, int framing, int result
     FUZZ_CHECK(is_rewritten_pat(before, after, Target_program_number, PMT_PID));
 }
 
+// Every packet is counted once, on its PID or as a sync error, and no PID has
+// more of any one fault than packets.
+void check_counts(const CHECK_SCOPE& scope, long long packets) {
+    unsigned long long counted = scope.sync_errors;
+    for (const PID_CHECK& pid : scope.pid) {
+        const CHECK_COUNTS& c = pid.counts;
+        counted += c.packets;
+        FUZZ_CHECK(c.errors + c.scrambled <= c.packets);
+        FUZZ_CHECK(c.drops + c.duplicates <= c.packets && c.pcr_gaps <= c.packets);
+        FUZZ_CHECK(pid.next_cc <= CC_UNSEEN);
+    }
+    FUZZ_CHECK(counted == static_cast<unsigned long long>(packets));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -77,17 +94,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> record(framing);
     std::vector<uint8_t> as_given(framing);
     int was_enabled = 0;
+    start_check();
+    long long given = 0;  // to the check: a run that ends early ends inside a packet
+    long long written = 0;
     run_input([&] {
         for (PKT_count = 0; PKT_count < IN_count; ++PKT_count) {
             std::memcpy(as_given.data(), records + PKT_count * framing, framing);
             if (choice.repair_crc) fix_section_crc(as_given.data() + framing - TS_PACKET_SIZE);
             record = as_given;
+            uint8_t* const ts_packet = record.data() + framing - TS_PACKET_SIZE;
+            check_packet(Input_check, ts_packet);
+            ++given;
             const int result = proc_ts_packet(record.data(), choice.framing);
+            note_tables(ts_packet);
+            if (result != 0 && !Analyze_PSI_flag && Output_enable) {
+                check_packet(Output_check, ts_packet);
+                ++written;
+            }
             check_packet(as_given.data(), record.data(), choice.framing, result);
             check_state_invariants();
             FUZZ_CHECK(Output_enable >= was_enabled);  // once enabled, output stays enabled
             was_enabled = Output_enable;
         }
+        print_check_summary(!choice.setup.report);
     });
+    check_counts(Input_check, given);
+    check_counts(Output_check, written);
     return 0;
 }
