@@ -24,12 +24,12 @@ constexpr int PCR_FIELD_LENGTH = 7;  // flags and the six PCR bytes
 void reset_scope(CHECK_SCOPE& scope, bool prints_events) {
     std::memset(&scope, 0, sizeof scope);
     for (PID_CHECK& c : scope.pid) {
-        c.next_cc = CC_UNSEEN;
-        c.cc_mask = 0x0F;
+        c.expected = EXPECT_UNSEEN;
+        c.cc_bits = HEADER_CC;
         c.last_pcr = -1;
     }
-    scope.pid[NULL_PID].next_cc = 0;
-    scope.pid[NULL_PID].cc_mask = 0;
+    scope.pid[NULL_PID].expected = EXPECT_PLAIN;
+    scope.pid[NULL_PID].cc_bits = 0;
     scope.prints_events = prints_events;
     scope.clock_pid = -1;
 }
@@ -53,28 +53,31 @@ void count_drop(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int expected, int fou
     print_event_time(scope);
 }
 
+void expect_after(PID_CHECK& c, int cc, bool repeated) {
+    c.expected =
+        EXPECT_PLAIN | static_cast<uint32_t>((cc + 1) & 0x0F) << 24 | (repeated ? EXPECT_REPEATED : 0);
+}
+
 void check_continuity(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int cc, bool payload, bool discontinuity) {
-    if (c.next_cc == CC_UNSEEN || discontinuity) {
+    if ((c.expected & EXPECT_UNSEEN) || discontinuity) {
         // The first counter of a PID, or a new one announced, is taken as it is.
-        c.next_cc = (cc + 1) & 0x0F;
-        c.repeated = 0;
+        expect_after(c, cc, false);
         return;
     }
-    const int last = (c.next_cc - 1) & 0x0F;
+    const int next = (c.expected >> 24) & 0x0F;
+    const int last = (next - 1) & 0x0F;
+    const bool repeated = c.expected & EXPECT_REPEATED;
     if (!payload) {
         if (cc == last) return;
         count_drop(scope, c, pid, last, cc);
-    } else if (cc == c.next_cc) {
-        c.repeated = 0;
-    } else if (cc == last && !c.repeated) {
+    } else if (cc == last && !repeated) {
         c.counts.duplicates += 1;
-        c.repeated = 1;
+        expect_after(c, last, true);
         return;
-    } else {
-        count_drop(scope, c, pid, c.next_cc, cc);
-        c.repeated = 0;
+    } else if (cc != next) {
+        count_drop(scope, c, pid, next, cc);
     }
-    c.next_cc = (cc + 1) & 0x0F;
+    expect_after(c, cc, false);
 }
 
 long long read_pcr(const uint8_t* pcr) {
@@ -126,6 +129,7 @@ void check_unusual_packet(CHECK_SCOPE& scope, const uint8_t* packet) {
     }
     const int pid = (packet[1] & 0x1F) << 8 | packet[2];
     PID_CHECK& c = scope.pid[pid];
+    if (c.expected & EXPECT_TABLE) learn_pid_roles();
     c.counts.packets += 1;
     if (packet[1] & 0x80) {
         c.counts.errors += 1;  // nothing else in its header can be trusted

@@ -21,6 +21,12 @@ void name_pid(int32_t pid, const char* role) {
     if (pid >= 0 && pid < PID_COUNT) Pid_role[pid] = role;
 }
 
+// Packets of the tables that name PIDs leave the plain path of the check, so
+// that what their last packet taught is learnt before the next is handled.
+void watch_table(int32_t pid) {
+    if (pid >= 0 && pid < PID_COUNT) Input_check.pid[pid].expected |= EXPECT_TABLE;
+}
+
 const char* stream_name(int32_t type) {
     return type >= 0 && type < TS_STREAM_TYPE_COUNT ? TS_STREAM_TYPE[type] : "Undefined";
 }
@@ -31,6 +37,8 @@ void start_pid_roles() {
     std::memset(Pid_role, 0, sizeof Pid_role);
     for (const SI_NAME& si : SI_NAMES) name_pid(si.pid, si.name);
     name_pid(NULL_PID, "null");
+    watch_table(0x0000);
+    watch_table(0x0001);
 }
 
 // From the weakest name to the strongest: what the target's PMT says of a PID
@@ -39,6 +47,7 @@ void learn_pid_roles() {
     for (int i = 0; i < PAT_info.program_count; ++i) {
         name_pid(PAT_info.pmt_pid[i], PAT_info.program_number[i] == 0 ? "NIT" : "PMT");
     }
+    watch_table(PMT_PID);
     name_pid(CA_info.EMM_PID, "EMM");
     name_pid(CA_info.ECM_PID, "ECM");
     name_pid(PCR_PID, "PCR");

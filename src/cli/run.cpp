@@ -130,9 +130,7 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
         if (PKT_count == Next_percent_at) show_percent();
         uint8_t* const ts_packet = packet + (framing - TS_PACKET_SIZE);
         if (Checked) check_packet(Input_check, ts_packet);
-        const int result = proc_ts_packet(packet, framing);
-        if (Checked) note_tables(ts_packet);
-        if (result != 0 && !Analyze_PSI_flag && Output_enable) {
+        if (proc_ts_packet(packet, framing) != 0 && !Analyze_PSI_flag && Output_enable) {
             if (Checked) check_packet(Output_check, ts_packet);
             keep_packet(packet + skipped, framing - skipped);
         }
