@@ -1,5 +1,6 @@
 // proc_ts_packet in extraction mode on the packet mix of a tsgen stream:
-// program 0x0400 as the target, the other programs, SI and null packets.
+// program 0x0400 as the target, the other programs, SI and null packets;
+// plain, with -e, and with --check's look at each packet read and written.
 // The packets are handled in place in a 1 MiB block that is refilled from the
 // stream when used up, as the loop handles what a read brings.
 #include <benchmark/benchmark.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "check.h"
 #include "filter.h"
 #include "muxer.h"
 #include "psi.h"
@@ -50,10 +52,11 @@ void start_extraction(bool replace_with_null) {
     init_variables();
 }
 
-void run_packets(benchmark::State& state, bool replace_with_null) {
+void run_packets(benchmark::State& state, bool replace_with_null, bool checked = false) {
     const std::vector<uint8_t>& bytes = stream();
     const size_t packets = bytes.size() / TS_PACKET_SIZE;
     start_extraction(replace_with_null);
+    if (checked) start_check();
     constexpr size_t BLOCK_PACKETS = (1 << 20) / TS_PACKET_SIZE;
     static uint8_t block[BLOCK_PACKETS * TS_PACKET_SIZE];
     size_t index = 0;  // of the packet in the stream
@@ -66,7 +69,11 @@ void run_packets(benchmark::State& state, bool replace_with_null) {
             std::memcpy(block + in_block * TS_PACKET_SIZE, &bytes[index * TS_PACKET_SIZE],
                         n * TS_PACKET_SIZE);
         }
-        written += proc_ts_packet(block + in_block++ * TS_PACKET_SIZE, TS_PACKET_SIZE) != 0;
+        uint8_t* packet = block + in_block++ * TS_PACKET_SIZE;
+        if (checked) check_packet(Input_check, packet);
+        const bool kept = proc_ts_packet(packet, TS_PACKET_SIZE) != 0 && Output_enable;
+        if (checked && kept) check_packet(Output_check, packet);
+        written += kept;
         benchmark::DoNotOptimize(block);
         if (++index == packets) {
             index = 0;
@@ -85,5 +92,8 @@ BENCHMARK(BM_ProcTsPacketExtract);
 
 void BM_ProcTsPacketExtractNull(benchmark::State& state) { run_packets(state, true); }
 BENCHMARK(BM_ProcTsPacketExtractNull);
+
+void BM_ProcTsPacketExtractChecked(benchmark::State& state) { run_packets(state, false, true); }
+BENCHMARK(BM_ProcTsPacketExtractChecked);
 
 }  // namespace

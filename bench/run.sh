@@ -18,6 +18,7 @@
 #   extract  tsnarrow IN PROGRAM OUT
 #   extract_e tsnarrow -e IN PROGRAM OUT
 #   report   tsnarrow IN > /dev/null
+#   extract_c, report_c   the same with --check, against extract and report
 #
 # bare_io (bench/bare_io.cpp) is given the PIDs that the tool's output holds.
 # Each case starts after a sync. The cases that write a whole gigabyte (dd,
@@ -88,7 +89,9 @@ case_null() { "$BARE" null "${FRAMING[$1]}" "$WORK/$1.ts" "$OUT" ${PIDS[$1]} 0x1
 case_extract() { "$TOOL" "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
 case_extract_e() { "$TOOL" -e "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
 case_report() { "$TOOL" "$WORK/$1.ts" >/dev/null; }
-CASES=(dd cat filter extract scan null report extract_e)
+case_extract_c() { "$TOOL" --check "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
+case_report_c() { "$TOOL" --check "$WORK/$1.ts" >/dev/null; }
+CASES=(dd cat filter extract scan null report extract_e extract_c report_c)
 
 now_ns() { date +%s%N; }
 
@@ -119,8 +122,9 @@ throughput() { awk -v b="${BYTES[${1%%.*}]}" -v ns="$(median_ns "$1")" 'BEGIN { 
 ratio() { awk -v a="$(throughput "$1")" -v b="$(throughput "$2")" 'BEGIN { printf "%.2f", a / b }'; }
 
 # case, its reference and the goal of the ratio (empty: for information).
-declare -A REFERENCE=([dd]=dd [cat]=cat [scan]=cat [filter]=dd [null]=dd [extract]=filter [extract_e]=null [report]=cat)
-declare -A GOAL=([extract]=0.9 [extract_e]=0.9 [report]=0.6)
+declare -A REFERENCE=([dd]=dd [cat]=cat [scan]=cat [filter]=dd [null]=dd [extract]=filter [extract_e]=null [report]=cat
+    [extract_c]=extract [report_c]=report)
+declare -A GOAL=([extract]=0.9 [extract_e]=0.9 [report]=0.6 [extract_c]=0.9 [report_c]=0.9)
 met=0
 missed=0
 for s in $STREAMS; do
@@ -158,11 +162,13 @@ peak_kib() {
 }
 IN=$WORK/main.ts
 highest=0
-for mode in extract extract_e report; do
+for mode in extract extract_e report extract_c report_c; do
     case $mode in
         extract) small=$(peak_kib "$SMALL" 0x0400 "$OUT") big=$(peak_kib "$IN" 0x0400 "$OUT") ;;
         extract_e) small=$(peak_kib -e "$SMALL" 0x0400 "$OUT") big=$(peak_kib -e "$IN" 0x0400 "$OUT") ;;
         report) small=$(peak_kib "$SMALL") big=$(peak_kib "$IN") ;;
+        extract_c) small=$(peak_kib -c "$SMALL" 0x0400 "$OUT") big=$(peak_kib -c "$IN" 0x0400 "$OUT") ;;
+        report_c) small=$(peak_kib -c "$SMALL") big=$(peak_kib -c "$IN") ;;
     esac
     printf '  %-14s %10s %10s\n' "$mode" "$small" "$big"
     for kib in $small $big; do [ "$kib" -gt "$highest" ] && highest=$kib; done

@@ -19,23 +19,31 @@ struct CHECK_COUNTS {
 
 // A PID's state is the header its next packet is expected to have, compared
 // with the packet's first four bytes read as one little-endian word: sync
-// byte, no transport error, payload only, the next counter. Bits of the PID,
-// which the comparison masks off, stand for what the plain case must not take.
-constexpr uint32_t HEADER_FIXED =
-    0x300080FF;                             // sync byte, transport_error_indicator, adaptation_field_control
-constexpr uint32_t HEADER_CC = 0x0F000000;  // continuity_counter
+// byte, no transport error, payload only, the next counter, and the scrambling
+// bits of the last packet (a change of them is counted off the plain path).
+// Bits of the PID, which the comparison masks off, stand for what the plain
+// path must not take.
+constexpr uint32_t HEADER_KEPT = 0xF00080FF;  // sync, transport_error_indicator, scrambling, adaptation
+constexpr uint32_t HEADER_CC = 0x0F000000;    // continuity_counter
 constexpr uint32_t HEADER_CC_ONE = 0x01000000;
-constexpr uint32_t EXPECT_PLAIN = 0x10000047;     // sync byte, payload only, counter 0
+constexpr uint32_t HEADER_SCRAMBLING = 0xC0000000;
+constexpr uint32_t EXPECT_PLAIN = 0x10000047;     // sync byte, not scrambled, payload only, counter 0
 constexpr uint32_t EXPECT_UNSEEN = 0x00010000;    // no packet yet
 constexpr uint32_t EXPECT_REPEATED = 0x00020000;  // the last payload packet was a duplicate
 constexpr uint32_t EXPECT_TABLE = 0x00040000;     // a table that names PIDs: PAT, CAT, a PMT
 
 struct PID_CHECK {
-    CHECK_COUNTS counts;
-    uint32_t expected;   // EXPECT_PLAIN with the next counter, and the state bits above
-    uint32_t cc_bits;    // HEADER_CC, or 0 where continuity is not checked (the null PID)
-    long long last_pcr;  // 27 MHz, -1 before the first
+    CHECK_COUNTS counts;      // scrambled: of the runs of scrambled packets that have ended
+    uint32_t expected;        // EXPECT_PLAIN with the next counter, the scrambling bits and the state bits
+    uint32_t cc_bits;         // HEADER_CC, or 0 where continuity is not checked (the null PID)
+    uint64_t scrambled_from;  // packets before the run of scrambled packets going on, if one is
+    long long last_pcr;       // 27 MHz, -1 before the first
 };
+
+// Scrambled packets so far: those of the runs that ended and of the one going on.
+inline uint64_t scrambled_packets(const PID_CHECK& c) {
+    return c.counts.scrambled + ((c.expected & HEADER_SCRAMBLING) ? c.counts.packets - c.scrambled_from : 0);
+}
 
 // One stream looked at: the input, or the packets written.
 struct CHECK_SCOPE {
@@ -64,11 +72,10 @@ inline uint32_t header_word(const uint8_t* packet) {
 // payload-only packet without error whose counter follows the last one.
 inline void check_packet(CHECK_SCOPE& scope, const uint8_t* packet) {
     const uint32_t header = header_word(packet);
-    PID_CHECK& c = scope.pid[(packet[1] & 0x1F) << 8 | packet[2]];
-    if ((header & (HEADER_FIXED | c.cc_bits)) == c.expected) {
+    PID_CHECK& c = scope.pid[__builtin_bswap32(header) >> 8 & (PID_COUNT - 1)];
+    if (__builtin_expect((header & (HEADER_KEPT | c.cc_bits)) == c.expected, 1)) {
         c.counts.packets += 1;
-        c.counts.scrambled += header >> 30 != 0;
-        c.expected = EXPECT_PLAIN | ((header + HEADER_CC_ONE) & c.cc_bits);
+        c.expected = (header & HEADER_KEPT) | ((header + HEADER_CC_ONE) & c.cc_bits);
         return;
     }
     check_unusual_packet(scope, packet);

@@ -24,7 +24,7 @@ constexpr int PCR_FIELD_LENGTH = 7;  // flags and the six PCR bytes
 void reset_scope(CHECK_SCOPE& scope, bool prints_events) {
     std::memset(&scope, 0, sizeof scope);
     for (PID_CHECK& c : scope.pid) {
-        c.expected = EXPECT_UNSEEN;
+        c.expected = EXPECT_PLAIN | EXPECT_UNSEEN;
         c.cc_bits = HEADER_CC;
         c.last_pcr = -1;
     }
@@ -54,8 +54,18 @@ void count_drop(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int expected, int fou
 }
 
 void expect_after(PID_CHECK& c, int cc, bool repeated) {
-    c.expected =
-        EXPECT_PLAIN | static_cast<uint32_t>((cc + 1) & 0x0F) << 24 | (repeated ? EXPECT_REPEATED : 0);
+    c.expected = (c.expected & (EXPECT_TABLE | HEADER_SCRAMBLING)) | EXPECT_PLAIN |
+                 static_cast<uint32_t>((cc + 1) & 0x0F) << 24 | (repeated ? EXPECT_REPEATED : 0);
+}
+
+// Scrambled packets are counted by runs: a run starts with the packet that is
+// scrambled after one that was not, and is added up when a packet comes that
+// is not (or at the end). The packet at hand has been counted.
+void follow_scrambling(PID_CHECK& c, uint32_t scrambling) {
+    const bool was = c.expected & HEADER_SCRAMBLING;
+    if (was && !scrambling) c.counts.scrambled += c.counts.packets - 1 - c.scrambled_from;
+    if (!was && scrambling) c.scrambled_from = c.counts.packets - 1;
+    c.expected = (c.expected & ~HEADER_SCRAMBLING) | scrambling;
 }
 
 void check_continuity(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int cc, bool payload, bool discontinuity) {
@@ -132,11 +142,13 @@ void check_unusual_packet(CHECK_SCOPE& scope, const uint8_t* packet) {
     if (c.expected & EXPECT_TABLE) learn_pid_roles();
     c.counts.packets += 1;
     if (packet[1] & 0x80) {
-        c.counts.errors += 1;  // nothing else in its header can be trusted
+        // Nothing else in its header can be trusted: not even its scrambling.
+        c.counts.errors += 1;
+        if (c.expected & HEADER_SCRAMBLING) c.scrambled_from += 1;
         return;
     }
     const int flags = packet[3];
-    c.counts.scrambled += (flags >> 6) != 0;
+    follow_scrambling(c, header_word(packet) & HEADER_SCRAMBLING);
     const int control = (flags >> 4) & 3;
     if (control == 0 || pid == NULL_PID) return;
     // adaptation_field_length 0 holds no flags; a longer one may claim more

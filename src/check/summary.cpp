@@ -8,7 +8,7 @@ namespace {
 
 unsigned long long number(uint64_t value) { return static_cast<unsigned long long>(value); }
 
-void print_counts(const CHECK_COUNTS& c) {
+void print_counts(CHECK_COUNTS c) {
     std::printf(" %12llu %8llu %8llu %9llu %10llu %8llu", number(c.packets), number(c.drops),
                 number(c.errors), number(c.scrambled), number(c.duplicates), number(c.pcr_gaps));
 }
@@ -19,7 +19,7 @@ void print_totals(const char* label, const CHECK_SCOPE& scope) {
         total.packets += p.counts.packets;
         total.drops += p.counts.drops;
         total.errors += p.counts.errors;
-        total.scrambled += p.counts.scrambled;
+        total.scrambled += scrambled_packets(p);
         total.duplicates += p.counts.duplicates;
         total.pcr_gaps += p.counts.pcr_gaps;
     }
@@ -39,8 +39,9 @@ void print_check_summary(bool extraction) {
     std::printf("%-6s %12s %8s %8s %9s %10s %8s%s %s\n", "PID", "packets", "drops", "errors", "scrambled",
                 "duplicates", "pcr_gaps", extraction ? " written" : "", "content");
     for (int pid = 0; pid < PID_COUNT; ++pid) {
-        const CHECK_COUNTS& counts = Input_check.pid[pid].counts;
+        CHECK_COUNTS counts = Input_check.pid[pid].counts;
         if (counts.packets == 0) continue;
+        counts.scrambled = scrambled_packets(Input_check.pid[pid]);
         std::printf("0x%04X", pid);
         print_counts(counts);
         if (extraction) std::printf(" %-7s", Output_check.pid[pid].counts.packets ? "yes" : "no");
