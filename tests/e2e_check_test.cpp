@@ -75,6 +75,7 @@ TEST(Check, ContinuityRulesOnCraftedPackets) {
          {"s3", "s4", "s6"},
          "1 0 3 0 0",
          "00000002: Drop PID 0x0100 expected 5 found 6 missing 1 at --:--:--.---\n"},
+        {"a scrambled run around an error", 0x0100, {"s3", "e4", "s4", "a4", "5", "s6"}, "0 1 3 0 0", ""},
         {"every counter wrong",
          0x0100,
          {"0", "2", "4"},
