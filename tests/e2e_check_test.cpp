@@ -21,7 +21,8 @@ using e2e::after_banner;
 
 // "7": payload only with counter 7; a letter in front changes the packet:
 // a adaptation field only, d discontinuity_indicator, e transport error,
-// n adaptation_field_control 00, s scrambled.
+// n adaptation_field_control 00, s scrambled; "c7@900" carries the PCR of
+// base 900 (90 kHz), "j7@900" the same with discontinuity_indicator.
 tsb::Packet crafted(uint16_t pid, const std::string& spec) {
     tsb::Header h;
     h.pid = pid;
@@ -32,6 +33,11 @@ tsb::Packet crafted(uint16_t pid, const std::string& spec) {
     if (kind == 'n') h.afc = 0;
     if (kind == 'a') return tsb::make_packet(h, {}, tsb::AdaptationField{0, {}, {}, true, {}});
     if (kind == 'd') return tsb::make_packet(h, {0x11}, tsb::AdaptationField{0x80, {}, {}, false, {}});
+    if (kind == 'c' || kind == 'j') {
+        const tsb::Pcr pcr{std::stoull(spec.substr(spec.find('@') + 1)), 0};
+        return tsb::make_packet(h, {0x11},
+                                tsb::AdaptationField{uint8_t(kind == 'j' ? 0x80 : 0), pcr, {}, false, {}});
+    }
     return tsb::make_packet(h, tsb::Bytes(184, 0x11));
 }
 
@@ -83,6 +89,18 @@ TEST(Check, ContinuityRulesOnCraftedPackets) {
          "00000001: Drop PID 0x0100 expected 1 found 2 missing 1 at --:--:--.---\n"
          "00000002: Drop PID 0x0100 expected 3 found 4 missing 1 at --:--:--.---\n"},
         {"the null PID", 0x1FFF, {"3", "3", "9", "a0"}, "0 0 0 0 0", ""},
+        {"PCRs 40 ms apart across the 33-bit wrap",
+         0x0100,
+         {"c0@8589930000", "c1@8589933600", "c2@5608"},
+         "0 0 0 0 0",
+         ""},
+        {"a PCR 150 ms on, then one back",
+         0x0100,
+         {"c0@0", "c1@13500", "c2@9000"},
+         "0 0 0 0 2",
+         "00000001: PCR gap PID 0x0100 0.150 s at 00:00:00.150\n"
+         "00000002: PCR gap PID 0x0100 -0.050 s at 00:00:00.150\n"},
+        {"a PCR jump with discontinuity_indicator", 0x0100, {"c0@0", "j1@900000", "2"}, "0 0 0 0 0", ""},
     };
     for (const ContinuityCase& c : cases) {
         SCOPED_TRACE(c.what);
