@@ -70,7 +70,7 @@ void read_options(int argc, char** argv) {
 void take_program_number(const char* text) {
     int32_t number = 0;
     if (strtoint(text, &number) != 0 || number < 1 || number > PROGRAM_NUMBER_MAX) {
-        std::printf("Invalid target program# [%s]\n", text);
+        print_failure("Invalid target program# [%s]\n", text);
         swexit(1);
     }
     Target_program_number = number;
@@ -96,7 +96,7 @@ FILE* create_output(const char* path) {
 void open_output(const char* path) {
     FP_out = create_output(path);
     if (FP_out == nullptr) {
-        std::printf("Can't create file [%s]\n", path);
+        print_failure("Can't create file [%s]\n", path);
         swexit(1);
     }
 }
@@ -114,13 +114,13 @@ void open_input(const char* path) {
     Input_name = path ? path : "";
     FP_in = path ? open_input_stream(path) : nullptr;
     if (FP_in == nullptr) {
-        std::printf("Can't open file [%s]\n", Input_name);
+        print_failure("Can't open file [%s]\n", Input_name);
         swexit(1);
     }
 }
 
 void print_read_error() {
-    std::printf("Can't read file [%s]: %s\n", Input_name, std::strerror(input_error()));
+    print_failure("Can't read file [%s]: %s\n", Input_name, std::strerror(input_error()));
 }
 
 // Extraction mode when an output is given, report mode otherwise.
@@ -139,7 +139,7 @@ void take_arguments(int count, char** args) {
             open_output(args[2]);
             break;
         default:
-            std::printf("Argument number error\n");
+            print_failure("Argument number error\n");
             print_usage();
             swexit(1);
     }
@@ -187,14 +187,14 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
         uint8_t* packets = take_packets(framing, &held);
         if (held == 0) {
             if (IN_count < 0 && input_error() == 0) break;
-            std::printf("Unexpected EOF\n");
+            print_failure("Unexpected EOF\n");
             if (input_error() != 0) print_read_error();
             swexit(1);
         }
         const long long left = IN_count < 0 ? LLONG_MAX : IN_count - PKT_count;
         handle_packets(packets, std::min(static_cast<long long>(held), left), framing, skipped);
         if (!write_kept_packets()) {
-            std::printf("Can't write Packet data\n");
+            print_failure("Can't write Packet data\n");
             swexit(1);
         }
         // A report that can no longer be given is not read on for; an
@@ -224,7 +224,7 @@ void run_tsnarrow(int argc, char** argv) {
         if (input_error() != 0) {
             print_read_error();
         } else {
-            std::printf("File isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
+            print_failure("File isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
         }
         swexit(1);
     }
@@ -232,7 +232,7 @@ void run_tsnarrow(int argc, char** argv) {
     if (input_is_regular_file()) {
         const long long size = get_file_size(names_standard_stream(Input_name) ? "/dev/stdin" : Input_name);
         if (size < 0) {
-            std::printf("Can't get file informations\n");
+            print_failure("Can't get file informations\n");
             swexit(1);
         }
         IN_count = size / framing;

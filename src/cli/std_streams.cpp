@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -56,6 +57,14 @@ void take_text_output(bool texts_on_stderr) {
 }
 
 bool texts_failed() { return Text_errno != 0 && !Texts_on_stderr; }
+
+void print_failure(const char* format, ...) {
+    std::fflush(stdout);  // a text that cannot be written is found lost now
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(texts_failed() ? stderr : stdout, format, args);
+    va_end(args);
+}
 
 int finish_texts(int status) {
     if (!Texts_taken) return status;
