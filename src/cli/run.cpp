@@ -19,6 +19,9 @@ namespace {
 
 constexpr int PROGRAM_NUMBER_MAX = 65535;
 
+// Standard descriptors that were closed when the run began, bit n for fd n.
+int Closed_descriptors = 0;
+
 // Descriptor of standard output when it carries the packets, else -1.
 int Stdout_packets_fd = -1;
 
@@ -101,9 +104,11 @@ void open_output(const char* path) {
     }
 }
 
-// "-" is standard input itself, wherever it stands and whatever it is.
+// "-" is standard input itself, wherever it stands and whatever it is; a
+// closed one is none.
 FILE* open_input_stream(const char* path) {
     if (!names_standard_stream(path)) return std::fopen(path, "r");
+    if (Closed_descriptors & 1 << STDIN_FILENO) return nullptr;
     const int fd = dup(STDIN_FILENO);
     FILE* input = fd >= 0 ? fdopen(fd, "r") : nullptr;
     if (input == nullptr && fd >= 0) close(fd);
@@ -209,8 +214,8 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
 }  // namespace
 
 void run_tsnarrow(int argc, char** argv) {
-    const int closed = guard_standard_descriptors();
-    Stdout_packets_fd = take_stdout_for_packets(argc, argv, closed);
+    Closed_descriptors = guard_standard_descriptors();
+    Stdout_packets_fd = take_stdout_for_packets(argc, argv, Closed_descriptors);
     take_text_output(Stdout_packets_fd >= 0);
     std::printf("%s version %s - MPEG-2 TS PSI reporter and program extractor\n", PROGRAM_NAME_STRING,
                 VERSION_STRING);
