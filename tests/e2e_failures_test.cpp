@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e_cli_common.h"
@@ -47,6 +48,7 @@ struct FailureCase {
     std::string err;
     long records;  // of the clean output written: -1 all of them, -2 no output file
     size_t framing = 188;
+    long kept = 0;  // records of the clean output in OUT before the run, which it appends to
 };
 
 std::string with_paths(std::string text, const TempDir& dir) {
@@ -65,32 +67,40 @@ RunResult run_in_bash(const std::string& script, const std::vector<std::string>&
     return run_program("/bin/bash", argv);
 }
 
-// failing_stream(framing) and the output of its clean extraction, made once.
+// failing_stream(framing) and the output of its clean extraction (with
+// -r: in records of 188 bytes), made once.
 struct CleanRun {
     tsb::Bytes input;
     tsb::Bytes output;
 };
 
-const CleanRun& clean_run(size_t framing) {
-    static std::map<size_t, CleanRun> runs;
-    if (runs.count(framing) == 0) {
+const CleanRun& clean_run(size_t framing, bool strip) {
+    static std::map<std::pair<size_t, bool>, CleanRun> runs;
+    const auto key = std::make_pair(framing, strip);
+    if (runs.count(key) == 0) {
         TempDir dir;
-        CleanRun& run = runs[framing];
+        CleanRun& run = runs[key];
         run.input = failing_stream(framing);
         write_bytes(dir.file("in.ts"), run.input);
-        EXPECT_EQ(run_tool({dir.file("in.ts"), "1", dir.file("clean.ts")}).exit_code, 0);
+        std::vector<std::string> args = {dir.file("in.ts"), "1", dir.file("clean.ts")};
+        if (strip) args.insert(args.begin(), "-r");
+        EXPECT_EQ(run_tool(args).exit_code, 0);
         run.output = read_bytes(dir.file("clean.ts"));
     }
-    return runs[framing];
+    return runs[key];
 }
 
 // The case's run, against a clean run of the same extraction.
 void expect_case(const FailureCase& c) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    const tsb::Bytes& input = clean_run(c.framing).input;
-    const tsb::Bytes& clean = clean_run(c.framing).output;
+    const bool strip = c.args[0] == "-r";
+    const tsb::Bytes& input = clean_run(c.framing, strip).input;
+    const tsb::Bytes& clean = clean_run(c.framing, strip).output;
+    const size_t record = strip ? 188 : c.framing;
     write_bytes(dir.file("in.ts"), input);
+    const tsb::Bytes old(clean.begin(), clean.begin() + c.kept * record);
+    if (c.kept > 0) write_bytes(dir.file("out.ts"), old);
 
     std::vector<std::string> args;
     for (const std::string& a : c.args) args.push_back(with_paths(a, dir));
@@ -104,12 +114,16 @@ void expect_case(const FailureCase& c) {
         EXPECT_FALSE(file_exists(dir.file("out.ts")));
         return;
     }
-    const size_t size = c.records < 0 ? clean.size() : c.records * c.framing;
+    const size_t size = c.records < 0 ? clean.size() : c.records * record;
     ASSERT_LE(size, clean.size());
-    EXPECT_EQ(read_bytes(dir.file("out.ts")), tsb::Bytes(clean.begin(), clean.begin() + size));
+    tsb::Bytes expected = old;
+    expected.insert(expected.end(), clean.begin(), clean.begin() + size);
+    EXPECT_EQ(read_bytes(dir.file("out.ts")), expected);
 }
 
 const std::string kDone = e2e::extraction_text(kPackets);
+const std::string kRemoveTts =
+    "option -r: Remove Timestamp from MPEG2-TTS packet(Converts MPEG2-TTS to MPEG2-TS\n";
 
 TEST(Failures, ClosedDescriptorsFailingTextsAndASizeLimit) {
     const std::string ebadf = write_error("Bad file descriptor");
@@ -176,6 +190,59 @@ TEST(Failures, ClosedDescriptorsFailingTextsAndASizeLimit) {
          kBanner + "Can't read file [@DIR]: Is a directory\n",
          "",
          -2},
+        {"/dev/stdin, stdin closed",
+         "",
+         "<&-",
+         {"/dev/stdin"},
+         1,
+         kBanner + "Can't open file [/dev/stdin]\n",
+         "",
+         -2},
+        {"/proc/self/fd/0, stdin closed",
+         "",
+         "<&-",
+         {"/proc/self/fd/0"},
+         1,
+         kBanner + "Can't open file [/proc/self/fd/0]\n",
+         "",
+         -2},
+        // The failed packets are named even when the texts have failed first.
+        {"full disk under the output and the texts",
+         "head -c 102400 /dev/zero >@DIR/texts; ulimit -f 100; trap '' XFSZ;",
+         ">>@DIR/texts",
+         {"@IN", "1", "@OUT"},
+         1,
+         "",
+         "Can't write Packet data\n" + write_error("File too large"),
+         102400 / 188},
+        // The cut goes by the file's end, not by what this run wrote.
+        {"size limit, packets appended to packets",
+         "ulimit -f 100; trap '' XFSZ;",
+         ">>@OUT",
+         {"@IN", "1", "-"},
+         1,
+         "",
+         kBanner + e2e::progress_text(kPackets, {}, kFirstRead) + "Can't write Packet data\n",
+         102400 / 188 - 272,
+         188,
+         272},
+        {"size limit, timestamps removed",
+         "ulimit -f 100; trap '' XFSZ;",
+         "",
+         {"-r", "@IN", "1", "@OUT"},
+         1,
+         kBanner + kRemoveTts + e2e::progress_text(kPackets, {}, 10904) + "Can't write Packet data\n",
+         "",
+         102400 / 188,
+         192},
+        {"only - itself is a standard stream",
+         "cd @DIR; ln in.ts ./-in.ts; : >out.ts; ln out.ts ./-out.ts;",
+         "",
+         {"--", "-in.ts", "1", "-out.ts"},
+         0,
+         kBanner + kDone,
+         "",
+         -1},
     };
     for (const FailureCase& c : cases) expect_case(c);
 }
@@ -218,13 +285,47 @@ TEST(Failures, InjectedSystemCallFaults) {
          "",
          11702 / 2},
         {"closing stdout fails",
-         kPreload + "FAULT_CLOSE_STDOUT=1;",
+         kPreload + "FAULT_CLOSE_EIO_FD=1;",
          "",
          {"@IN", "1", "@OUT"},
          1,
          kBanner + kDone,
          write_error("Input/output error"),
          -1},
+        {"a lost text, then closing stdout fails: the first reason",
+         kPreload + "FAULT_CLOSE_EIO_FD=1;",
+         ">/dev/full",
+         {"@IN"},
+         1,
+         "",
+         write_error("No space left on device"),
+         -2},
+        // Input on 3, output on 4.
+        {"closing the output fails",
+         kPreload + "FAULT_CLOSE_EIO_FD=4;",
+         "",
+         {"@IN", "1", "@OUT"},
+         1,
+         kBanner + kDone + "Can't write Packet data\n",
+         "",
+         -1},
+        {"room for less than a packet",
+         kPreload + "FAULT_WRITE_ENOSPC_AFTER=100;",
+         "",
+         {"@IN", "1", "@OUT"},
+         1,
+         kBanner + e2e::progress_text(kPackets, {}, kFirstRead) + "Can't write Packet data\n",
+         "",
+         0},
+        // The pipe's writer starts before the library is in the environment.
+        {"EIO on a pipe",
+         "exec < <(cat @IN); " + kPreload + "FAULT_READ_EIO_AFTER=2200000;",
+         "",
+         {"-", "1", "@OUT"},
+         1,
+         kBanner + "Unexpected EOF\nCan't read file [-]: Input/output error\n",
+         "",
+         11702 / 2},
     };
     for (const FailureCase& c : cases) expect_case(c);
 }
