@@ -190,6 +190,7 @@ TEST(Failures, ClosedDescriptorsFailingTextsAndASizeLimit) {
          kBanner + "Can't read file [@DIR]: Is a directory\n",
          "",
          -2},
+        {"-, stdin closed", "", "<&-", {"-"}, 1, kBanner + "Can't open file [-]\n", "", -2},
         {"/dev/stdin, stdin closed",
          "",
          "<&-",
