@@ -7,10 +7,12 @@
 //                          bytes have come through them
 //   FAULT_WRITE_ENOSPC_AFTER=N  writes to a descriptor above 2 fail with
 //                          ENOSPC once N bytes have gone through them
-//   FAULT_CLOSE_EIO_FD=N   closing descriptor N (close or fclose) closes it,
-//                          then reports EIO, as a file system that finds the
-//                          error only then
+//   FAULT_CLOSE_EIO=PATH   closing a descriptor open on the file PATH names
+//                          (close or fclose) closes it, then reports EIO, as a
+//                          file system that finds the error only then;
+//                          /proc/self/fd/1 names standard output's file
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,7 +36,7 @@ struct Faults {
     bool eintr = setting("FAULT_EINTR", 0) != 0;
     long long read_eio_after = setting("FAULT_READ_EIO_AFTER", -1);
     long long write_enospc_after = setting("FAULT_WRITE_ENOSPC_AFTER", -1);
-    long long close_eio_fd = setting("FAULT_CLOSE_EIO_FD", -1);
+    const char* close_eio = std::getenv("FAULT_CLOSE_EIO");
     long long read_so_far = 0;
     long long written_so_far = 0;
     unsigned calls = 0;
@@ -70,9 +72,17 @@ bool within(int fd, long long after, long long so_far, int error, size_t& count)
     return true;
 }
 
-// Whether a close of fd that went well (result 0) is to fail, with EIO.
-bool close_failed(int fd, int result) {
-    if (fd != faults().close_eio_fd || result != 0) return false;
+// Whether fd is open on the file that FAULT_CLOSE_EIO names.
+bool on_failing_file(int fd) {
+    const char* path = faults().close_eio;
+    struct stat named, open;
+    return path && stat(path, &named) == 0 && fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+           named.st_ino == open.st_ino;
+}
+
+// Whether a close that went well (result 0) is to fail, with EIO.
+bool close_failed(bool failing_file, int result) {
+    if (!failing_file || result != 0) return false;
     errno = EIO;
     return true;
 }
@@ -99,14 +109,15 @@ extern "C" ssize_t write(int fd, const void* data, size_t count) {
 
 extern "C" int close(int fd) {
     static const close_fn real = reinterpret_cast<close_fn>(dlsym(RTLD_NEXT, "close"));
+    const bool failing = on_failing_file(fd);
     const int result = real(fd);
-    return close_failed(fd, result) ? -1 : result;
+    return close_failed(failing, result) ? -1 : result;
 }
 
 // The C library's fclose closes the descriptor without the close above.
 extern "C" int fclose(FILE* stream) {
     static const fclose_fn real = reinterpret_cast<fclose_fn>(dlsym(RTLD_NEXT, "fclose"));
-    const int fd = fileno(stream);
+    const bool failing = on_failing_file(fileno(stream));
     const int result = real(stream);
-    return close_failed(fd, result) ? EOF : result;
+    return close_failed(failing, result) ? EOF : result;
 }
