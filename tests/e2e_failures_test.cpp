@@ -61,8 +61,10 @@ std::string with_paths(std::string text, const TempDir& dir) {
     return text;
 }
 
-RunResult run_in_bash(const std::string& script, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"-c", script, TSNARROW_BIN};
+// Runs script in bash with `tool` as $0 and args as $1...
+RunResult run_in_bash(const std::string& script, const std::vector<std::string>& args,
+                      const std::string& tool = TSNARROW_BIN) {
+    std::vector<std::string> argv = {"-c", script, tool};
     argv.insert(argv.end(), args.begin(), args.end());
     return run_program("/bin/bash", argv);
 }
@@ -90,8 +92,8 @@ const CleanRun& clean_run(size_t framing, bool strip) {
     return runs[key];
 }
 
-// The case's run, against a clean run of the same extraction.
-void expect_case(const FailureCase& c) {
+// The case's run of `tool`, against a clean run of the same extraction.
+void expect_case(const FailureCase& c, const std::string& tool = TSNARROW_BIN) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     const bool strip = c.args[0] == "-r";
@@ -104,8 +106,8 @@ void expect_case(const FailureCase& c) {
 
     std::vector<std::string> args;
     for (const std::string& a : c.args) args.push_back(with_paths(a, dir));
-    const RunResult r =
-        run_in_bash(with_paths(c.setup, dir) + " exec \"$0\" \"$@\" " + with_paths(c.redirect, dir), args);
+    const RunResult r = run_in_bash(
+        with_paths(c.setup, dir) + " exec \"$0\" \"$@\" " + with_paths(c.redirect, dir), args, tool);
     EXPECT_EQ(r.exit_code, c.status);
     EXPECT_EQ(r.out, with_paths(c.out, dir));
     EXPECT_EQ(r.err, with_paths(c.err, dir));
@@ -253,11 +255,13 @@ bool preload_taken() {
     TempDir dir;
     const std::string in = dir.file("in.ts");
     write_bytes(in, failing_stream(188));
-    return run_in_bash(kPreload + "FAULT_READ_EIO_AFTER=0; exec \"$0\" \"$@\"", {in}).exit_code != 0;
+    return run_in_bash(kPreload + "FAULT_READ_EIO_AFTER=0; exec \"$0\" \"$@\"", {in}, TSNARROW_PRELOAD_BIN)
+               .exit_code != 0;
 }
 
 TEST(Failures, InjectedSystemCallFaults) {
-    if (!preload_taken()) GTEST_SKIP() << "the tool does not take a preloaded library (a static build)";
+    if (!preload_taken())
+        GTEST_SKIP() << "the tool took no preloaded library: a static build cannot take one";
     const std::string eio_mid_run = "Unexpected EOF\nCan't read file [@IN]: Input/output error\n";
     const FailureCase cases[] = {
         {"short counts and EINTR everywhere",
@@ -327,7 +331,7 @@ TEST(Failures, InjectedSystemCallFaults) {
          "",
          11702 / 2},
     };
-    for (const FailureCase& c : cases) expect_case(c);
+    for (const FailureCase& c : cases) expect_case(c, TSNARROW_PRELOAD_BIN);
 }
 
 // A report that cannot be written is not read on for: the source feeding it
