@@ -8,7 +8,6 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "e2e_cli_common.h"
@@ -69,38 +68,36 @@ RunResult run_in_bash(const std::string& script, const std::vector<std::string>&
     return run_program("/bin/bash", argv);
 }
 
-// failing_stream(framing) and the output of its clean extraction (with
-// -r: in records of 188 bytes), made once.
+// failing_stream(framing) and the output of its clean extraction, made once.
 struct CleanRun {
     tsb::Bytes input;
     tsb::Bytes output;
 };
 
-const CleanRun& clean_run(size_t framing, bool strip) {
-    static std::map<std::pair<size_t, bool>, CleanRun> runs;
-    const auto key = std::make_pair(framing, strip);
-    if (runs.count(key) == 0) {
+const CleanRun& clean_run(size_t framing) {
+    static std::map<size_t, CleanRun> runs;
+    if (runs.count(framing) == 0) {
         TempDir dir;
-        CleanRun& run = runs[key];
+        CleanRun& run = runs[framing];
         run.input = failing_stream(framing);
         write_bytes(dir.file("in.ts"), run.input);
-        std::vector<std::string> args = {dir.file("in.ts"), "1", dir.file("clean.ts")};
-        if (strip) args.insert(args.begin(), "-r");
-        EXPECT_EQ(run_tool(args).exit_code, 0);
+        EXPECT_EQ(run_tool({dir.file("in.ts"), "1", dir.file("clean.ts")}).exit_code, 0);
         run.output = read_bytes(dir.file("clean.ts"));
     }
-    return runs[key];
+    return runs[framing];
 }
 
 // The case's run of `tool`, against a clean run of the same extraction.
 void expect_case(const FailureCase& c, const std::string& tool = TSNARROW_BIN) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    const bool strip = c.args[0] == "-r";
-    const tsb::Bytes& input = clean_run(c.framing, strip).input;
-    const tsb::Bytes& clean = clean_run(c.framing, strip).output;
-    const size_t record = strip ? 188 : c.framing;
-    write_bytes(dir.file("in.ts"), input);
+    const CleanRun& run = clean_run(c.framing);
+    // With -r, the clean output's packets without their timestamps.
+    const size_t record = c.args[0] == "-r" ? 188 : c.framing;
+    tsb::Bytes clean;
+    for (auto at = run.output.begin(); at != run.output.end(); at += c.framing)
+        clean.insert(clean.end(), at + (c.framing - record), at + c.framing);
+    write_bytes(dir.file("in.ts"), run.input);
     const tsb::Bytes old(clean.begin(), clean.begin() + c.kept * record);
     if (c.kept > 0) write_bytes(dir.file("out.ts"), old);
 
@@ -111,7 +108,7 @@ void expect_case(const FailureCase& c, const std::string& tool = TSNARROW_BIN) {
     EXPECT_EQ(r.exit_code, c.status);
     EXPECT_EQ(r.out, with_paths(c.out, dir));
     EXPECT_EQ(r.err, with_paths(c.err, dir));
-    EXPECT_EQ(read_bytes(dir.file("in.ts")), input);
+    EXPECT_EQ(read_bytes(dir.file("in.ts")), run.input);
     if (c.records == -2) {
         EXPECT_FALSE(file_exists(dir.file("out.ts")));
         return;
@@ -126,6 +123,10 @@ void expect_case(const FailureCase& c, const std::string& tool = TSNARROW_BIN) {
 const std::string kDone = e2e::extraction_text(kPackets);
 const std::string kRemoveTts =
     "option -r: Remove Timestamp from MPEG2-TTS packet(Converts MPEG2-TTS to MPEG2-TS\n";
+
+FailureCase closed_stdin_as(const char* name) {
+    return {name, "", "<&-", {name}, 1, kBanner + "Can't open file [" + name + "]\n", "", -2};
+}
 
 TEST(Failures, ClosedDescriptorsFailingTextsAndASizeLimit) {
     const std::string ebadf = write_error("Bad file descriptor");
@@ -192,23 +193,10 @@ TEST(Failures, ClosedDescriptorsFailingTextsAndASizeLimit) {
          kBanner + "Can't read file [@DIR]: Is a directory\n",
          "",
          -2},
-        {"-, stdin closed", "", "<&-", {"-"}, 1, kBanner + "Can't open file [-]\n", "", -2},
-        {"/dev/stdin, stdin closed",
-         "",
-         "<&-",
-         {"/dev/stdin"},
-         1,
-         kBanner + "Can't open file [/dev/stdin]\n",
-         "",
-         -2},
-        {"/proc/self/fd/0, stdin closed",
-         "",
-         "<&-",
-         {"/proc/self/fd/0"},
-         1,
-         kBanner + "Can't open file [/proc/self/fd/0]\n",
-         "",
-         -2},
+        // A closed standard input is no input by any of its names.
+        closed_stdin_as("-"),
+        closed_stdin_as("/dev/stdin"),
+        closed_stdin_as("/proc/self/fd/0"),
         // The failed packets are named even when the texts have failed first.
         {"full disk under the output and the texts",
          "head -c 102400 /dev/zero >@DIR/texts; ulimit -f 100; trap '' XFSZ;",
