@@ -47,6 +47,7 @@ struct FailureCase {
     std::string err;
     long records;  // of the clean output written: -1 all of them, -2 no output file
     size_t framing = 188;
+    long kept = 0;  // records of the clean output in OUT before the run, which it appends to
 };
 
 std::string with_paths(std::string text, const TempDir& dir) {
@@ -59,8 +60,10 @@ std::string with_paths(std::string text, const TempDir& dir) {
     return text;
 }
 
-RunResult run_in_bash(const std::string& script, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"-c", script, TSNARROW_BIN};
+// Runs script in bash with `tool` as $0 and args as $1...
+RunResult run_in_bash(const std::string& script, const std::vector<std::string>& args,
+                      const std::string& tool = TSNARROW_BIN) {
+    std::vector<std::string> argv = {"-c", script, tool};
     argv.insert(argv.end(), args.begin(), args.end());
     return run_program("/bin/bash", argv);
 }
@@ -84,32 +87,46 @@ const CleanRun& clean_run(size_t framing) {
     return runs[framing];
 }
 
-// The case's run, against a clean run of the same extraction.
-void expect_case(const FailureCase& c) {
+// The case's run of `tool`, against a clean run of the same extraction.
+void expect_case(const FailureCase& c, const std::string& tool = TSNARROW_BIN) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    const tsb::Bytes& input = clean_run(c.framing).input;
-    const tsb::Bytes& clean = clean_run(c.framing).output;
-    write_bytes(dir.file("in.ts"), input);
+    const CleanRun& run = clean_run(c.framing);
+    // With -r, the clean output's packets without their timestamps.
+    const size_t record = c.args[0] == "-r" ? 188 : c.framing;
+    tsb::Bytes clean;
+    for (auto at = run.output.begin(); at != run.output.end(); at += c.framing)
+        clean.insert(clean.end(), at + (c.framing - record), at + c.framing);
+    write_bytes(dir.file("in.ts"), run.input);
+    const tsb::Bytes old(clean.begin(), clean.begin() + c.kept * record);
+    if (c.kept > 0) write_bytes(dir.file("out.ts"), old);
 
     std::vector<std::string> args;
     for (const std::string& a : c.args) args.push_back(with_paths(a, dir));
-    const RunResult r =
-        run_in_bash(with_paths(c.setup, dir) + " exec \"$0\" \"$@\" " + with_paths(c.redirect, dir), args);
+    const RunResult r = run_in_bash(
+        with_paths(c.setup, dir) + " exec \"$0\" \"$@\" " + with_paths(c.redirect, dir), args, tool);
     EXPECT_EQ(r.exit_code, c.status);
     EXPECT_EQ(r.out, with_paths(c.out, dir));
     EXPECT_EQ(r.err, with_paths(c.err, dir));
-    EXPECT_EQ(read_bytes(dir.file("in.ts")), input);
+    EXPECT_EQ(read_bytes(dir.file("in.ts")), run.input);
     if (c.records == -2) {
         EXPECT_FALSE(file_exists(dir.file("out.ts")));
         return;
     }
-    const size_t size = c.records < 0 ? clean.size() : c.records * c.framing;
+    const size_t size = c.records < 0 ? clean.size() : c.records * record;
     ASSERT_LE(size, clean.size());
-    EXPECT_EQ(read_bytes(dir.file("out.ts")), tsb::Bytes(clean.begin(), clean.begin() + size));
+    tsb::Bytes expected = old;
+    expected.insert(expected.end(), clean.begin(), clean.begin() + size);
+    EXPECT_EQ(read_bytes(dir.file("out.ts")), expected);
 }
 
 const std::string kDone = e2e::extraction_text(kPackets);
+const std::string kRemoveTts =
+    "option -r: Remove Timestamp from MPEG2-TTS packet(Converts MPEG2-TTS to MPEG2-TS\n";
+
+FailureCase closed_stdin_as(const char* name) {
+    return {name, "", "<&-", {name}, 1, kBanner + "Can't open file [" + name + "]\n", "", -2};
+}
 
 TEST(Failures, ClosedDescriptorsFailingTextsAndASizeLimit) {
     const std::string ebadf = write_error("Bad file descriptor");
@@ -176,6 +193,47 @@ TEST(Failures, ClosedDescriptorsFailingTextsAndASizeLimit) {
          kBanner + "Can't read file [@DIR]: Is a directory\n",
          "",
          -2},
+        // A closed standard input is no input by any of its names.
+        closed_stdin_as("-"),
+        closed_stdin_as("/dev/stdin"),
+        closed_stdin_as("/proc/self/fd/0"),
+        // The failed packets are named even when the texts have failed first.
+        {"full disk under the output and the texts",
+         "head -c 102400 /dev/zero >@DIR/texts; ulimit -f 100; trap '' XFSZ;",
+         ">>@DIR/texts",
+         {"@IN", "1", "@OUT"},
+         1,
+         "",
+         "Can't write Packet data\n" + write_error("File too large"),
+         102400 / 188},
+        // The cut goes by the file's end, not by what this run wrote.
+        {"size limit, packets appended to packets",
+         "ulimit -f 100; trap '' XFSZ;",
+         ">>@OUT",
+         {"@IN", "1", "-"},
+         1,
+         "",
+         kBanner + e2e::progress_text(kPackets, {}, kFirstRead) + "Can't write Packet data\n",
+         102400 / 188 - 272,
+         188,
+         272},
+        {"size limit, timestamps removed",
+         "ulimit -f 100; trap '' XFSZ;",
+         "",
+         {"-r", "@IN", "1", "@OUT"},
+         1,
+         kBanner + kRemoveTts + e2e::progress_text(kPackets, {}, 10904) + "Can't write Packet data\n",
+         "",
+         102400 / 188,
+         192},
+        {"only - itself is a standard stream",
+         "cd @DIR; ln in.ts ./-in.ts; : >out.ts; ln out.ts ./-out.ts;",
+         "",
+         {"--", "-in.ts", "1", "-out.ts"},
+         0,
+         kBanner + kDone,
+         "",
+         -1},
     };
     for (const FailureCase& c : cases) expect_case(c);
 }
@@ -185,11 +243,13 @@ bool preload_taken() {
     TempDir dir;
     const std::string in = dir.file("in.ts");
     write_bytes(in, failing_stream(188));
-    return run_in_bash(kPreload + "FAULT_READ_EIO_AFTER=0; exec \"$0\" \"$@\"", {in}).exit_code != 0;
+    return run_in_bash(kPreload + "FAULT_READ_EIO_AFTER=0; exec \"$0\" \"$@\"", {in}, TSNARROW_PRELOAD_BIN)
+               .exit_code != 0;
 }
 
 TEST(Failures, InjectedSystemCallFaults) {
-    if (!preload_taken()) GTEST_SKIP() << "the tool does not take a preloaded library (a static build)";
+    if (!preload_taken())
+        GTEST_SKIP() << "the tool took no preloaded library: a static build cannot take one";
     const std::string eio_mid_run = "Unexpected EOF\nCan't read file [@IN]: Input/output error\n";
     const FailureCase cases[] = {
         {"short counts and EINTR everywhere",
@@ -218,15 +278,48 @@ TEST(Failures, InjectedSystemCallFaults) {
          "",
          11702 / 2},
         {"closing stdout fails",
-         kPreload + "FAULT_CLOSE_STDOUT=1;",
+         kPreload + "FAULT_CLOSE_EIO=/proc/self/fd/1;",
          "",
          {"@IN", "1", "@OUT"},
          1,
          kBanner + kDone,
          write_error("Input/output error"),
          -1},
+        {"a lost text, then closing stdout fails: the first reason",
+         kPreload + "FAULT_CLOSE_EIO=/dev/full;",
+         ">/dev/full",
+         {"@IN"},
+         1,
+         "",
+         write_error("No space left on device"),
+         -2},
+        {"closing the output fails",
+         kPreload + "FAULT_CLOSE_EIO=@OUT;",
+         "",
+         {"@IN", "1", "@OUT"},
+         1,
+         kBanner + kDone + "Can't write Packet data\n",
+         "",
+         -1},
+        {"room for less than a packet",
+         kPreload + "FAULT_WRITE_ENOSPC_AFTER=100;",
+         "",
+         {"@IN", "1", "@OUT"},
+         1,
+         kBanner + e2e::progress_text(kPackets, {}, kFirstRead) + "Can't write Packet data\n",
+         "",
+         0},
+        // The pipe's writer starts before the library is in the environment.
+        {"EIO on a pipe",
+         "exec < <(cat @IN); " + kPreload + "FAULT_READ_EIO_AFTER=2200000;",
+         "",
+         {"-", "1", "@OUT"},
+         1,
+         kBanner + "Unexpected EOF\nCan't read file [-]: Input/output error\n",
+         "",
+         11702 / 2},
     };
-    for (const FailureCase& c : cases) expect_case(c);
+    for (const FailureCase& c : cases) expect_case(c, TSNARROW_PRELOAD_BIN);
 }
 
 // A report that cannot be written is not read on for: the source feeding it

@@ -1,8 +1,13 @@
-// End-to-end runs on streams that are not regular files: a pipe fed in uneven
-// pieces, a FIFO, standard output as the output, and a live source that waits
+// End-to-end runs on the standard streams and on streams that are not regular
+// files: a pipe fed in uneven pieces, a FIFO, a file on standard input,
+// standard output as the output or a terminal, and a live source that waits
 // between packets. Each must give the bytes of the same run on files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -45,7 +50,9 @@ void feed_in_pieces(int fd, const tsb::Bytes& data) {
     }
 }
 
-enum class Input { File, Pipe, Dash, Fifo };  // Dash: a pipe on standard input, named -
+// Dash: a pipe on standard input, named -; DashFile: the file on standard
+// input, named -.
+enum class Input { File, Pipe, Dash, DashFile, Fifo };
 
 struct StreamCase {
     const char* what;
@@ -54,7 +61,22 @@ struct StreamCase {
     bool stdout_is_output;  // standard output is that file
     size_t framing;
     std::vector<std::string> options;
+    bool on_terminal = false;  // standard output is a terminal (a report)
 };
+
+// Reads fd into *text until it holds `end`, for 20 s at most; whether it does.
+bool read_until(int fd, const char* end, std::string* text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    char buffer[4096];
+    while (text->find(end) == std::string::npos) {
+        pollfd ready = {fd, POLLIN, 0};
+        if (std::chrono::steady_clock::now() > deadline || poll(&ready, 1, 100) < 0) return false;
+        const ssize_t got = ready.revents ? read(fd, buffer, sizeof buffer) : 0;
+        if (got < 0) return false;
+        text->append(buffer, static_cast<size_t>(got));
+    }
+    return true;
+}
 
 // The run of `c`, and the same run from and to regular files.
 void expect_same_as_files(const StreamCase& c) {
@@ -75,6 +97,9 @@ void expect_same_as_files(const StreamCase& c) {
     if (c.input == Input::Pipe || c.input == Input::Dash) {
         args[c.options.size()] = c.input == Input::Dash ? "-" : "/dev/stdin";
         options.feed_stdin = [&data](int fd) { feed_in_pieces(fd, data); };
+    } else if (c.input == Input::DashFile) {
+        args[c.options.size()] = "-";
+        options.stdin_path = file;
     } else if (c.input == Input::Fifo) {
         args[c.options.size()] = dir.file("fifo");
         ASSERT_EQ(mkfifo(args[c.options.size()].c_str(), 0600), 0);
@@ -85,19 +110,43 @@ void expect_same_as_files(const StreamCase& c) {
             std::fclose(fifo);
         });
     }
+    // A terminal shows each line as it is made: the first packets' report
+    // while the source waits.
+    int terminal = -1;
+    std::string shown;
+    bool shown_while_waiting = false;
+    if (c.on_terminal) {
+        int slave = -1;
+        termios raw{};
+        cfmakeraw(&raw);
+        ASSERT_EQ(openpty(&terminal, &slave, nullptr, &raw, nullptr), 0);
+        for (int fd : {terminal, slave}) fcntl(fd, F_SETFD, FD_CLOEXEC);
+        options.stdout_fd = slave;
+        options.feed_stdin = [&](int fd) {
+            const size_t first = 3 * 188;  // PAT, an early ES packet, PMT
+            if (write(fd, data.data(), first) != static_cast<ssize_t>(first)) return;
+            shown_while_waiting = read_until(terminal, "PMT Information", &shown);
+            feed_in_pieces(fd, tsb::Bytes(data.begin() + first, data.end()));
+        };
+    }
     const std::string out = dir.file("out.ts");
     if (c.output) args.back() = c.output[0] == '/' || c.output[0] == '-' ? c.output : out;
     if (c.stdout_is_output) options.stdout_path = out;
     const RunResult r = run_tool(args, options);
     if (fifo_writer.joinable()) fifo_writer.join();
+    if (c.on_terminal) {
+        EXPECT_TRUE(shown_while_waiting);
+        read_until(terminal, "Done.\n", &shown);
+        close(terminal);
+    }
 
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     // The size of a pipe is unknown: no counter, but the same end.
-    const std::string text = c.input == Input::File || !c.output
+    const std::string text = c.input == Input::File || c.input == Input::DashFile || !c.output
                                  ? reference.out
                                  : reference.out.substr(0, reference.out.find('\r')) + "\r100 %\nDone.\n";
     if (!c.output) {
-        EXPECT_EQ(r.out, text);
+        EXPECT_EQ(c.on_terminal ? shown : r.out, text);
         return;
     }
     EXPECT_EQ(read_bytes(out), read_bytes(dir.file("reference.ts")));
@@ -119,6 +168,9 @@ TEST(Streams, PipesFifosAndStandardOutputGiveTheBytesOfFiles) {
         {"file in, stdout's file named", Input::File, "out.ts", true, 188, {}},
         {"- in, - out", Input::Dash, "-", true, 192, {"-e", "-r"}},
         {"report from a pipe", Input::Pipe, nullptr, false, 188, {}},
+        {"- in, stdin a file", Input::DashFile, "out.ts", false, 188, {}},
+        {"report from -, stdin a file", Input::DashFile, nullptr, false, 192, {}},
+        {"report from a pipe onto a terminal", Input::Pipe, nullptr, false, 188, {}, true},
     };
     for (const StreamCase& c : cases) expect_same_as_files(c);
 }

@@ -10,6 +10,7 @@
 #include "block_io.h"
 #include "cli.h"
 #include "filter_state.h"
+#include "std_streams.h"
 
 // A recording past 2 GiB: a 32-bit build without 64-bit offsets fails to open and stat it.
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
@@ -24,7 +25,7 @@ constexpr int PROBE_BYTES = 2 * TTS_PACKET_SIZE;
 int check_packet_type(FILE* file) {
     const uint8_t* head = read_input_head(file, PROBE_BYTES);
     if (head == nullptr) {
-        if (input_error() == 0) std::printf("Unexpected EOF detected.\n");
+        if (input_error() == 0) print_failure("Unexpected EOF detected.\n");
         return -1;
     }
     if (head[0] == SYNC_BYTE) {
@@ -32,14 +33,14 @@ int check_packet_type(FILE* file) {
     } else if (head[TTS_HEADER_SIZE] == SYNC_BYTE && head[TTS_HEADER_SIZE + TTS_PACKET_SIZE] == SYNC_BYTE) {
         return TTS_PACKET_SIZE;
     }
-    std::printf("MPEG2_TS Syncbyte is not founded.\n");
+    print_failure("MPEG2_TS Syncbyte is not founded.\n");
     return -1;
 }
 
 long long get_file_size(const char* path) {
     struct stat st;
     if (stat(path, &st) != 0) {
-        std::printf("stat error:%s\n", std::strerror(errno));
+        print_failure("stat error:%s\n", std::strerror(errno));
         return -1;
     }
     return st.st_size;

@@ -20,6 +20,9 @@ namespace {
 
 constexpr int PROGRAM_NUMBER_MAX = 65535;
 
+// Standard descriptors that were closed when the run began, bit n for fd n.
+int Closed_descriptors = 0;
+
 // Descriptor of standard output when it carries the packets, else -1.
 int Stdout_packets_fd = -1;
 
@@ -29,7 +32,7 @@ const char* Input_name = "";
 void take_program_number(const char* text) {
     int32_t number = 0;
     if (strtoint(text, &number) != 0 || number < 1 || number > PROGRAM_NUMBER_MAX) {
-        std::printf("Invalid target program# [%s]\n", text);
+        print_failure("Invalid target program# [%s]\n", text);
         swexit(1);
     }
     Target_program_number = number;
@@ -55,14 +58,16 @@ FILE* create_output(const char* path) {
 void open_output(const char* path) {
     FP_out = create_output(path);
     if (FP_out == nullptr) {
-        std::printf("Can't create file [%s]\n", path);
+        print_failure("Can't create file [%s]\n", path);
         swexit(1);
     }
 }
 
-// "-" is standard input itself, wherever it stands and whatever it is.
+// "-" is standard input itself, wherever it stands and whatever it is; a
+// closed one is none.
 FILE* open_input_stream(const char* path) {
     if (!names_standard_stream(path)) return std::fopen(path, "r");
+    if (Closed_descriptors & 1 << STDIN_FILENO) return nullptr;
     const int fd = dup(STDIN_FILENO);
     FILE* input = fd >= 0 ? fdopen(fd, "r") : nullptr;
     if (input == nullptr && fd >= 0) close(fd);
@@ -73,13 +78,13 @@ void open_input(const char* path) {
     Input_name = path ? path : "";
     FP_in = path ? open_input_stream(path) : nullptr;
     if (FP_in == nullptr) {
-        std::printf("Can't open file [%s]\n", Input_name);
+        print_failure("Can't open file [%s]\n", Input_name);
         swexit(1);
     }
 }
 
 void print_read_error() {
-    std::printf("Can't read file [%s]: %s\n", Input_name, std::strerror(input_error()));
+    print_failure("Can't read file [%s]: %s\n", Input_name, std::strerror(input_error()));
 }
 
 // Extraction mode when an output is given, report mode otherwise.
@@ -98,7 +103,7 @@ void take_arguments(int count, char** args) {
             open_output(args[2]);
             break;
         default:
-            std::printf("Argument number error\n");
+            print_failure("Argument number error\n");
             print_usage();
             swexit(1);
     }
@@ -152,7 +157,7 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
         uint8_t* packets = take_packets(framing, &held);
         if (held == 0) {
             if (IN_count < 0 && input_error() == 0) break;
-            std::printf("Unexpected EOF\n");
+            print_failure("Unexpected EOF\n");
             if (input_error() != 0) print_read_error();
             swexit(1);
         }
@@ -164,7 +169,7 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
             handle_packets<false>(packets, count, framing, skipped);
         }
         if (!write_kept_packets()) {
-            std::printf("Can't write Packet data\n");
+            print_failure("Can't write Packet data\n");
             swexit(1);
         }
         // A report that can no longer be given is not read on for; an
@@ -180,8 +185,8 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
 }  // namespace
 
 void run_tsnarrow(int argc, char** argv) {
-    const int closed = guard_standard_descriptors();
-    Stdout_packets_fd = take_stdout_for_packets(argc, argv, closed);
+    Closed_descriptors = guard_standard_descriptors();
+    Stdout_packets_fd = take_stdout_for_packets(argc, argv, Closed_descriptors);
     take_text_output(Stdout_packets_fd >= 0);
     std::printf("%s version %s - MPEG-2 TS PSI reporter and program extractor\n", PROGRAM_NAME_STRING,
                 VERSION_STRING);
@@ -196,7 +201,7 @@ void run_tsnarrow(int argc, char** argv) {
         if (input_error() != 0) {
             print_read_error();
         } else {
-            std::printf("File isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
+            print_failure("File isn't MPEG2_TS or Timestamped-MPEG2_TS\n");
         }
         swexit(1);
     }
@@ -204,7 +209,7 @@ void run_tsnarrow(int argc, char** argv) {
     if (input_is_regular_file()) {
         const long long size = get_file_size(names_standard_stream(Input_name) ? "/dev/stdin" : Input_name);
         if (size < 0) {
-            std::printf("Can't get file informations\n");
+            print_failure("Can't get file informations\n");
             swexit(1);
         }
         IN_count = size / framing;

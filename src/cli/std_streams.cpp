@@ -3,9 +3,11 @@
 #include "std_streams.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -33,14 +35,26 @@ ssize_t write_texts(void*, const char* data, size_t size) {
     return static_cast<ssize_t>(done);  // short: stdio marks the stream failed
 }
 
+// The lowest free descriptor is fd itself: the ones below are open. Standard
+// input gets an unconnected socket, whose reads fail: a file there could be
+// opened again by a name of it (/dev/stdin, /proc/self/fd/0) and read as an
+// empty input, where no name opens a socket. Standard output and error get
+// /dev/null opened for reading, whose writes fail.
+int open_placeholder(int fd) {
+    if (fd == STDIN_FILENO) {
+        const int unconnected = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (unconnected >= 0) return unconnected;
+    }
+    return open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+}
+
 }  // namespace
 
 int guard_standard_descriptors() {
     int closed = 0;
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        // The lowest free descriptor is fd itself: the ones below are open.
-        if (open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) == fd) closed |= 1 << fd;
+        if (open_placeholder(fd) == fd) closed |= 1 << fd;
     }
     return closed;
 }
@@ -56,6 +70,14 @@ void take_text_output(bool texts_on_stderr) {
 }
 
 bool texts_failed() { return Text_errno != 0 && !Texts_on_stderr; }
+
+void print_failure(const char* format, ...) {
+    std::fflush(stdout);  // a text that cannot be written is found lost now
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(texts_failed() ? stderr : stdout, format, args);
+    va_end(args);
+}
 
 int finish_texts(int status) {
     if (!Texts_taken) return status;

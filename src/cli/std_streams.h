@@ -2,11 +2,11 @@
 #ifndef TSNARROW_STD_STREAMS_H
 #define TSNARROW_STD_STREAMS_H
 
-// Gives each closed standard descriptor (0, 1, 2) a placeholder on /dev/null
-// that fails every use: reads for 0, writes for 1 and 2. No file the run opens
-// can then land on one of them, where the texts would be written into the
-// output or the input. Returns the closed ones as a mask, bit n for fd n.
-// Must come before anything is opened.
+// Gives each closed standard descriptor (0, 1, 2) a placeholder that fails
+// every use: reads for 0 (which no name of it opens), writes for 1 and 2. No
+// file the run opens can then land on one of them, where the texts would be
+// written into the output or the input. Returns the closed ones as a mask, bit
+// n for fd n. Must come before anything is opened.
 int guard_standard_descriptors();
 
 // Sends standard output through a stream of the tool's own over descriptor 1,
@@ -17,6 +17,11 @@ void take_text_output(bool texts_on_stderr);
 
 // Whether a text meant for standard output has been lost.
 bool texts_failed();
+
+// Prints a message that reports a failure of the run where the texts go,
+// unless a text has been lost there: then on standard error, so that the
+// failure is still seen.
+void print_failure(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Flushes and closes standard output. When a text was lost, says so on
 // standard error with the system's reason and returns 1; else `status`.

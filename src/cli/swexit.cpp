@@ -20,7 +20,7 @@ void swexit(int status) {
         // systems report a failed write only when the file is closed.
         const bool written = write_kept_packets();
         if ((std::fclose(FP_out) != 0 || !written) && status == 0) {
-            std::printf("Can't write Packet data\n");
+            print_failure("Can't write Packet data\n");
             status = 1;
         }
         FP_out = nullptr;

@@ -93,10 +93,13 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         result.err = std::string("pipe: ") + std::strerror(errno);
         return result;
     }
-    const int in_fd = options.feed_stdin ? in_pipe[0] : open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int stdout_fd = options.stdout_path.empty() ? out_pipe[1]
-                                                      : open(options.stdout_path.c_str(),
-                                                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string in_path = options.stdin_path.empty() ? "/dev/null" : options.stdin_path;
+    const int in_fd = options.feed_stdin ? in_pipe[0] : open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int stdout_fd =
+        options.stdout_fd >= 0 ? options.stdout_fd
+        : options.stdout_path.empty()
+            ? out_pipe[1]
+            : open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const pid_t child = fork();
     if (child == 0) exec_child(argv[0], argv.data(), cwd, in_fd, stdout_fd, err_pipe[1], status_pipe[1]);
     close(in_fd);

@@ -22,13 +22,18 @@ struct RunOptions {
     // When set, standard input is a pipe that this writes to, from a thread of
     // its own while the child runs; the pipe is closed when it returns.
     std::function<void(int fd)> feed_stdin;
+    // When set (and not fed), standard input is this file.
+    std::string stdin_path;
     // When set, standard output is this file (created or emptied), not captured.
     std::string stdout_path;
+    // When set, standard output is this descriptor, not captured; it is
+    // closed here once the child has it.
+    int stdout_fd = -1;
 };
 
 // Runs program with args (argv[0] is program itself) through fork and execv,
-// no shell; standard input is /dev/null unless fed. If the program cannot be
-// started, exit_code is 127 and err says why.
+// no shell; standard input is /dev/null unless fed or named. If the program
+// cannot be started, exit_code is 127 and err says why.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options = {});
 
