@@ -107,18 +107,23 @@ void collect_eit_packet(const uint8_t* packet) {
         drop_section();
         return;
     }
-    if (!unit_start) {
-        if (Eit.state != NO_SECTION)
-            continue_section(packet + payload_at, TS_PACKET_SIZE - payload_at, packet);
-        return;
+    int at = payload_at;
+    if (unit_start) {
+        // The bytes before the pointer_field's target end the section under way.
+        const int pointer = packet[at++];
+        if (Eit.state != NO_SECTION) {
+            continue_section(packet + at, pointer, packet);
+            drop_section();  // it should have ended there
+        }
+        at += pointer;
+    } else if (Eit.state != NO_SECTION) {
+        at += continue_section(packet + at, TS_PACKET_SIZE - at, packet);
+    } else {
+        return;  // the middle of a section not followed
     }
-    // The bytes before the pointer_field's target end the section under way.
-    const int pointer = packet[payload_at];
-    if (Eit.state != NO_SECTION) {
-        continue_section(packet + payload_at + 1, pointer, packet);
-        drop_section();  // it should have ended there
-    }
-    for (int at = payload_at + 1 + pointer; at < TS_PACKET_SIZE && packet[at] != STUFFING;) {
+    // Sections that start here, back to back (also after the end of one in a
+    // packet without unit start, which some multiplexers write).
+    while (at < TS_PACKET_SIZE && packet[at] != STUFFING) {
         begin_section(packet[at]);
         at += continue_section(packet + at, TS_PACKET_SIZE - at, packet);
     }
