@@ -3,7 +3,10 @@
 //   fuzz_packet_path: mode byte, target program (2 bytes), whole records;
 //   fuzz_psi_tables:  flags byte, target program, then selector + 188 bytes,
 //                     and whole PMT and SDT sections (selector, size, bytes);
-//   fuzz_arib_iconv:  one coded service or provider name from the SDT.
+//   fuzz_arib_iconv:  one coded service or provider name from the SDT;
+//   fuzz_eit:         flags byte, target program, then selector 0 + 188
+//                     bytes of PID 0x0012, or whole EIT present/following
+//                     sections (selector 1, size less 3, bytes).
 // Usage: fuzz_seeds OUT_DIR STREAM...
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +23,8 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t PACKET = 188;
 constexpr uint16_t TARGET = 0x0400;
 constexpr uint16_t SDT_PID = 0x0011;
+constexpr uint16_t EIT_PID = 0x0012;
+constexpr uint16_t EVENTS_BIT = 0x4000;  // -E, in the packet path's program field
 
 struct Stream {
     size_t framing = PACKET;
@@ -92,21 +97,24 @@ std::vector<size_t> one_of_each(const Stream& s, size_t from) {
 void packet_path_seeds(const Stream& s, const std::string& dir, const std::string& tag) {
     const uint8_t framing_bit = s.framing == PACKET ? 0x00 : 0x10;
     const auto any = [](int) { return true; };
+    const auto pat_or_eit = [](int pid) { return pid == 0x0000 || pid == EIT_PID; };
     struct Cut {
         const char* name;
         std::vector<size_t> records;
+        uint16_t events;
     };
     const Cut cuts[] = {
-        {"head", pick(s, 0, 24, any)},
-        {"program", one_of_each(s, 0)},
-        {"middle", one_of_each(s, s.records.size() / 2 - 8)},
+        {"head", pick(s, 0, 24, any), 0},
+        {"program", one_of_each(s, 0), 0},
+        {"middle", one_of_each(s, s.records.size() / 2 - 8), 0},
+        {"events", pick(s, 0, 32, pat_or_eit), EVENTS_BIT},
     };
     // report, report with a target, extraction, extraction with -e -s
     const uint8_t modes[] = {0x00, 0x80, 0x01, 0x07};
     for (const Cut& cut : cuts) {
         for (uint8_t mode : modes) {
             // The top bit of the program number asks for CRC repairs.
-            Bytes seed = control(mode | framing_bit, mode & 1 ? TARGET | 0x8000 : TARGET);
+            Bytes seed = control(mode | framing_bit, (mode & 1 ? TARGET | 0x8000 : TARGET) | cut.events);
             for (size_t i : cut.records) seed.insert(seed.end(), s.records[i].begin(), s.records[i].end());
             char name[64];
             std::snprintf(name, sizeof name, "/%s-%s-%02x", tag.c_str(), cut.name, mode);
@@ -203,6 +211,59 @@ void arib_seeds(const Stream& s, const std::string& dir, const std::string& tag)
     }
 }
 
+// Whole sections of table_id on pid, from the units that start with a
+// pointer_field of 0 (as tsgen writes them), up to count of them.
+std::vector<Bytes> sections_on(const Stream& s, int pid, uint8_t table_id, size_t count) {
+    std::vector<Bytes> found;
+    Bytes unit;
+    const auto take_unit = [&] {
+        size_t at = 0;
+        while (at + 3 <= unit.size() && unit[at] != 0xFF && found.size() < count) {
+            const size_t n = 3 + ((unit[at + 1] & 0x0F) << 8 | unit[at + 2]);
+            if (at + n > unit.size()) break;
+            if (unit[at] == table_id)
+                found.emplace_back(unit.begin() + static_cast<long>(at),
+                                   unit.begin() + static_cast<long>(at + n));
+            at += n;
+        }
+        unit.clear();
+    };
+    for (size_t i = 0; i < s.records.size(); ++i) {
+        const uint8_t* p = s.packet(i);
+        if (pid_of(p) != pid || !(p[3] & 0x10) || (p[3] & 0x20)) continue;
+        size_t at = 4;
+        if (p[1] & 0x40) {
+            take_unit();
+            if (p[at] != 0) continue;
+            at += 1;
+        }
+        unit.insert(unit.end(), p + at, p + PACKET);
+    }
+    take_unit();
+    return found;
+}
+
+void eit_seeds(const Stream& s, const std::string& dir, const std::string& tag) {
+    const std::vector<size_t> packets = pick(s, 0, 32, [](int pid) { return pid == EIT_PID; });
+    if (packets.empty()) return;
+    for (uint8_t mode : {0, 1}) {
+        Bytes seed = control(mode, mode ? TARGET : 0);
+        for (size_t i : packets) {
+            seed.push_back(0);
+            seed.insert(seed.end(), s.packet(i), s.packet(i) + PACKET);
+        }
+        write_file(dir + "/" + tag + "-packets-" + std::to_string(mode), seed);
+    }
+    Bytes sections = control(0, 0);
+    for (const Bytes& section : sections_on(s, EIT_PID, 0x4E, 8)) {
+        sections.push_back(1);
+        sections.push_back(static_cast<uint8_t>((section.size() - 3) >> 8));
+        sections.push_back(static_cast<uint8_t>(section.size() - 3));
+        sections.insert(sections.end(), section.begin(), section.end());
+    }
+    write_file(dir + "/" + tag + "-sections", sections);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -221,6 +282,7 @@ int main(int argc, char** argv) {
         packet_path_seeds(s, out + "/fuzz_packet_path", tag);
         psi_table_seeds(s, out + "/fuzz_psi_tables", tag);
         arib_seeds(s, out + "/fuzz_arib_iconv", tag);
+        eit_seeds(s, out + "/fuzz_eit", tag);
     }
     return 0;
 }
