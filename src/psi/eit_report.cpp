@@ -32,8 +32,9 @@ const char* const GENRE_NAMES[16] = {"News/Report",
                                      "Extension",
                                      "Others"};
 
-// An extended item's bytes, joined across the descriptors it is split over;
-// every item of a section lies within its 4096 bytes.
+// An extended item's bytes, joined across the descriptors it is split over.
+// The items of a section are distinct stretches of its 4096 bytes at most, so
+// whatever is joined fits.
 uint8_t Joined_item[EIT_SECTION_SIZE];
 
 void put_label(const char* label) {
@@ -55,7 +56,9 @@ bool all_ones(const uint8_t* field, int length) {
 }
 
 // Six BCD digits; a nibble that is no digit shows as the hexadecimal it is.
-void print_bcd_time(const uint8_t* bcd) { std::printf("%02X:%02X:%02X", bcd[0], bcd[1], bcd[2]); }
+void print_bcd_time(const uint8_t* bcd) {
+    std::printf("%02X:%02X:%02X", unsigned{bcd[0]}, unsigned{bcd[1]}, unsigned{bcd[2]});
+}
 
 // The civil date of a Modified Julian Date (day 0 is 1858-11-17), counted in
 // 400-year eras from 0000-03-01 so that leap days fall at the end of a year.
@@ -136,7 +139,9 @@ void print_genres(const uint8_t* loop, int loop_length) {
     for (const uint8_t* d; (d = next_descriptor(loop, loop_length, CONTENT_TAG, &at, &n)) != nullptr;) {
         for (int i = 0; i + 2 <= n; i += 2) {
             put_label("Genre");
-            std::printf("0x%X/0x%X %s\n", d[i] >> 4, d[i] & 0x0F, GENRE_NAMES[d[i] >> 4]);
+            const unsigned level_1 = d[i] >> 4;
+            const unsigned level_2 = d[i] & 0x0Fu;
+            std::printf("0x%X/0x%X %s\n", level_1, level_2, GENRE_NAMES[level_1]);
         }
     }
 }
@@ -161,7 +166,7 @@ void print_extended_items(const uint8_t* loop, int loop_length) {
          (d = next_descriptor(loop, loop_length, EXTENDED_EVENT_TAG, &at, &n)) != nullptr;) {
         if (n < 5) continue;  // numbers, language, length_of_items
         const int items_end = 5 + d[4] < n ? 5 + d[4] : n;
-        for (int item = 5; item + 1 <= items_end;) {
+        for (int item = 5; item < items_end;) {
             const int new_description_length = d[item];
             const int length_at = item + 1 + new_description_length;
             if (length_at >= items_end) break;
@@ -173,10 +178,8 @@ void print_extended_items(const uint8_t* loop, int loop_length) {
                 description_length = new_description_length;
                 joined = 0;
             }
-            const int room = EIT_SECTION_SIZE - joined;
-            const int copied = text_length < room ? text_length : room;
-            std::memcpy(Joined_item + joined, d + text_at, copied);
-            joined += copied;
+            std::memcpy(Joined_item + joined, d + text_at, text_length);
+            joined += text_length;
             item = text_at + text_length;
         }
     }

@@ -41,7 +41,7 @@ void begin_section(uint8_t table_id) {
 }
 
 // The header's three bytes, which may lie in two packets. A section too long
-// to hold is stepped over like the foreign ones, with a word as it is ours.
+// to hold is stepped over like the foreign ones, with a word, as it is ours.
 void take_header_byte(uint8_t byte) {
     if (Eit.state == GATHERING) Eit.data[Eit.seen] = byte;
     if (Eit.seen == 1) Eit.length_high = byte & 0x0F;
