@@ -3,10 +3,7 @@
 //   fuzz_packet_path: mode byte, target program (2 bytes), whole records;
 //   fuzz_psi_tables:  flags byte, target program, then selector + 188 bytes,
 //                     and whole PMT and SDT sections (selector, size, bytes);
-//   fuzz_arib_iconv:  one coded service or provider name from the SDT;
-//   fuzz_eit:         flags byte, target program, then selector 0 + 188
-//                     bytes of PID 0x0012, or whole EIT present/following
-//                     sections (selector 1, size less 3, bytes).
+//   fuzz_arib_iconv:  one coded service or provider name from the SDT.
 // Usage: fuzz_seeds OUT_DIR STREAM...
 #include <cstdint>
 #include <cstdio>
@@ -211,59 +208,6 @@ void arib_seeds(const Stream& s, const std::string& dir, const std::string& tag)
     }
 }
 
-// Whole sections of table_id on pid, from the units that start with a
-// pointer_field of 0 (as tsgen writes them), up to count of them.
-std::vector<Bytes> sections_on(const Stream& s, int pid, uint8_t table_id, size_t count) {
-    std::vector<Bytes> found;
-    Bytes unit;
-    const auto take_unit = [&] {
-        size_t at = 0;
-        while (at + 3 <= unit.size() && unit[at] != 0xFF && found.size() < count) {
-            const size_t n = 3 + ((unit[at + 1] & 0x0F) << 8 | unit[at + 2]);
-            if (at + n > unit.size()) break;
-            if (unit[at] == table_id)
-                found.emplace_back(unit.begin() + static_cast<long>(at),
-                                   unit.begin() + static_cast<long>(at + n));
-            at += n;
-        }
-        unit.clear();
-    };
-    for (size_t i = 0; i < s.records.size(); ++i) {
-        const uint8_t* p = s.packet(i);
-        if (pid_of(p) != pid || !(p[3] & 0x10) || (p[3] & 0x20)) continue;
-        size_t at = 4;
-        if (p[1] & 0x40) {
-            take_unit();
-            if (p[at] != 0) continue;
-            at += 1;
-        }
-        unit.insert(unit.end(), p + at, p + PACKET);
-    }
-    take_unit();
-    return found;
-}
-
-void eit_seeds(const Stream& s, const std::string& dir, const std::string& tag) {
-    const std::vector<size_t> packets = pick(s, 0, 32, [](int pid) { return pid == EIT_PID; });
-    if (packets.empty()) return;
-    for (uint8_t mode : {0, 1}) {
-        Bytes seed = control(mode, mode ? TARGET : 0);
-        for (size_t i : packets) {
-            seed.push_back(0);
-            seed.insert(seed.end(), s.packet(i), s.packet(i) + PACKET);
-        }
-        write_file(dir + "/" + tag + "-packets-" + std::to_string(mode), seed);
-    }
-    Bytes sections = control(0, 0);
-    for (const Bytes& section : sections_on(s, EIT_PID, 0x4E, 8)) {
-        sections.push_back(1);
-        sections.push_back(static_cast<uint8_t>((section.size() - 3) >> 8));
-        sections.push_back(static_cast<uint8_t>(section.size() - 3));
-        sections.insert(sections.end(), section.begin(), section.end());
-    }
-    write_file(dir + "/" + tag + "-sections", sections);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -282,7 +226,6 @@ int main(int argc, char** argv) {
         packet_path_seeds(s, out + "/fuzz_packet_path", tag);
         psi_table_seeds(s, out + "/fuzz_psi_tables", tag);
         arib_seeds(s, out + "/fuzz_arib_iconv", tag);
-        eit_seeds(s, out + "/fuzz_eit", tag);
     }
     return 0;
 }

@@ -12,7 +12,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 work=$root/tests/fuzz/corpus-work
 regressions=$root/tests/fuzz/regressions
-all_targets=(fuzz_packet_path fuzz_psi_tables fuzz_arib_iconv fuzz_eit)
+all_targets=(fuzz_packet_path fuzz_psi_tables fuzz_arib_iconv)
 [ $# -gt 0 ] && targets=("$@") || targets=("${all_targets[@]}")
 
 if ! command -v clang++ >/dev/null; then
