@@ -2,7 +2,7 @@
 // fuzz targets, in the layout each target reads:
 //   fuzz_packet_path: mode byte, target program (2 bytes), whole records;
 //   fuzz_psi_tables:  flags byte, target program, then selector + 188 bytes,
-//                     and whole PMT and SDT sections (selector, size, bytes);
+//                     and whole PMT, SDT and EIT sections (selector, size, bytes);
 //   fuzz_arib_iconv:  one coded service or provider name from the SDT.
 // Usage: fuzz_seeds OUT_DIR STREAM...
 #include <cstdint>
@@ -127,7 +127,9 @@ uint8_t selector_for(int pid) {
     return 1;  // a PMT PID
 }
 
-Bytes first_section(const Stream& s, int pid);
+// From record `from` on; with a table_id, the first section of that table to
+// start a unit.
+Bytes first_section(const Stream& s, int pid, size_t from = 0, int table_id = -1);
 
 // Selector 5 (PMT) or 6 (SDT), the size less 3, the section.
 void append_whole_section(Bytes& seed, uint8_t selector, const Bytes& section) {
@@ -142,6 +144,8 @@ void psi_table_seeds(const Stream& s, const std::string& dir, const std::string&
     Bytes sections = control(1, TARGET);
     append_whole_section(sections, 5, first_section(s, 0x01F0));
     append_whole_section(sections, 6, first_section(s, SDT_PID));
+    // The present event after the change of a tsgen -E stream, with extended items.
+    append_whole_section(sections, 7, first_section(s, EIT_PID, s.records.size() / 2, 0x4E));
     write_file(dir + "/" + tag + "-sections", sections);
     const size_t starts[] = {0, s.records.size() / 2 - 8};
     for (size_t start : starts) {
@@ -161,18 +165,19 @@ void psi_table_seeds(const Stream& s, const std::string& dir, const std::string&
 }
 
 // The first section on pid, from its start packet and the packets that follow.
-Bytes first_section(const Stream& s, int pid) {
+Bytes first_section(const Stream& s, int pid, size_t from, int table_id) {
     Bytes section;
     size_t wanted = 0;
-    for (size_t i = 0; i < s.records.size(); ++i) {
+    for (size_t i = from; i < s.records.size(); ++i) {
         const uint8_t* p = s.packet(i);
         if (pid_of(p) != pid || !(p[3] & 0x10)) continue;
         size_t at = (p[3] & 0x20) ? 5 + p[4] : 4;
         if (at >= PACKET) continue;
         if (p[1] & 0x40) {
             at += 1 + p[at];
-            if (at + 3 > PACKET) continue;
             section.clear();
+            wanted = 0;
+            if (at + 3 > PACKET || (table_id >= 0 && p[at] != table_id)) continue;
             wanted = 3 + ((p[at + 1] & 0x0F) << 8 | p[at + 2]);
         } else if (wanted == 0) {
             continue;
