@@ -54,9 +54,7 @@ tsb::EitEvent event(uint16_t id, const tsb::Bytes& descriptors) {
 }
 
 const tsb::Bytes kPresent = section(0, {event(1, tsb::short_event_descriptor(kNhk, kWeather))});
-const std::string kPresentFields = "   Event ID: 0x0001(1)\n" + kTimes +
-                                   "   Title: ＮＨＫ\n"
-                                   "   Text: 天気\n";
+const std::string kPresentFields = "   Event ID: 0x0001(1)\n" + kTimes + "   Title: ＮＨＫ\n   Text: 天気\n";
 
 // A following section over three packets: 336 bytes of item text split over
 // two descriptors after byte 201 (inside a character), then an empty item.
@@ -88,11 +86,10 @@ tsb::Packets packets(const std::vector<tsb::Bytes>& sections) {
     return s.packets();
 }
 
-// The packets less those at the given indexes; renumbered, counters run on.
-tsb::Packets without(tsb::Packets p, std::vector<int> dropped, bool renumbered = false) {
+// The packets with counters 0, 1, 2..., less those at the given indexes.
+tsb::Packets numbered(tsb::Packets p, const std::vector<int>& dropped = {}) {
+    for (size_t i = 0; i < p.size(); ++i) p[i][3] = static_cast<uint8_t>((p[i][3] & 0xF0) | (i & 0x0F));
     for (auto i = dropped.rbegin(); i != dropped.rend(); ++i) p.erase(p.begin() + *i);
-    for (size_t i = 0; renumbered && i < p.size(); ++i)
-        p[i][3] = static_cast<uint8_t>((p[i][3] & 0xF0) | (i & 0x0F));
     return p;
 }
 
@@ -103,36 +100,36 @@ struct CraftedCase {
 };
 
 TEST(Events, CraftedSections) {
-    const tsb::Packets long_packets = packets({kLong});
+    const tsb::Packets l = packets({kLong});
     const tsb::Bytes tail(kLong.begin() + 183 + 184, kLong.end());
-    const tsb::Packet stuffed = packets({concat({kPresent, {0xFF}, section(1, {})})})[0];
+    const tsb::Packet stuffed = packets({concat({kPresent, {0xFF, 0x00, 0x00}, section(1, {})})})[0];
     const tsb::EitEvent undefined{3, tsb::Bytes(5, 0xFF), tsb::Bytes(3, 0xFF), 4, {}, {}};
     const tsb::Bytes cut = tsb::short_event_descriptor(concat({kNhk, {0x1B}}), {0x45, 0x6C, 0x35});
+    const tsb::EitEvent leap{4, tsb::mjd_time(60369, 23, 59, 59), tsb::bcd_duration(0, 0, 30), 4, cut, {}};
     const CraftedCase cases[] = {
         {"a schedule section, then two sections, from one start packet",
          packets({concat({section(0, {event(9, {})}, 0x50), kPresent, kLong})}),
          block(0, "0 present", kPresentFields) + block(2, "0 following", kLongFields)},
         {"the bytes before the pointer_field's target end a section",
-         without(
-             {long_packets[0], long_packets[1], psi_e2e::start_packet(kEitPid, kPresent, std::nullopt, tail)},
-             {}, true),
+         numbered({l[0], l[1], psi_e2e::start_packet(kEitPid, kPresent, std::nullopt, tail)}),
          block(2, "0 following", kLongFields) + block(2, "0 present", kPresentFields)},
         {"stuffing ends the packet's sections", {stuffed}, block(0, "0 present", kPresentFields)},
-        {"a lost packet drops the section under way", without(packets({kLong, kLong}), {1}),
-         block(4, "0 following", kLongFields)},
-        {"a new unit start drops the section under way", without(packets({kLong, kPresent}), {1, 2}, true),
-         block(1, "0 present", kPresentFields)},
+        {"a lost packet drops the section under way",
+         numbered({l[0], l[1], l[2], l[2], l[0], l[1], l[2]}, {1}), block(5, "0 following", kLongFields)},
+        {"a unit start drops the section under way, even with no section of its own",
+         numbered({l[0], psi_e2e::raw_packet(kEitPid, true, 1, {0x00}), l[1], l[2], packets({kPresent})[0]}),
+         block(4, "0 present", kPresentFields)},
+        {"a repeated packet is left out", {l[0], l[1], l[1], l[2]}, block(3, "0 following", kLongFields)},
         {"a damaged CRC, then the intact section", packets({section(0, {}, 0x4E, true), kPresent}),
          "00000000: EIT CRC32 is wrong, aborted." + dump_line(packets({section(0, {}, 0x4E, true)})[0]) +
              block(1, "0 present", kPresentFields)},
         {"undefined start and duration, no event", packets({section(0, {undefined}), section(1, {})}),
          block(0, "0 present", "   Event ID: 0x0003(3)\n   Start: undefined\n   Duration: undefined\n") +
              block(1, "0 following", "   Event ID: none\n")},
-        {"texts that end inside an escape and a character", packets({section(0, {event(4, cut)})}),
+        {"a leap day, texts that end inside an escape and a character", packets({section(0, {leap})}),
          block(0, "0 present",
-               "   Event ID: 0x0004(4)\n" + kTimes +
-                   "   Title: "
-                   "ＮＨＫ" +
+               "   Event ID: 0x0004(4)\n   Start: 2024/02/29 23:59:59\n   Duration: 00:00:30\n   Title: "
+               "ＮＨＫ" +
                    kRest + "\n   Text: 東" + kRest + "\n")},
     };
     for (const CraftedCase& c : cases) {
