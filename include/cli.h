@@ -8,11 +8,11 @@
 #define PROGRAM_NAME_STRING "tsnarrow"
 #define MODULE_NAME_STRING "TSNARROW"
 #define VERSION_STRING "1.0.2"
-#define OPTION_STRING "cdDershvz"
+#define OPTION_STRING "cdDEershvz"
 
 struct option;
-// The long forms: --check (-c), --help (the usage and the options beyond it)
-// and --version (-v).
+// The long forms: --check (-c), --events (-E), --help (the usage and the
+// options beyond it) and --version (-v).
 extern const struct option LONG_OPTIONS[];
 
 // The whole run; never returns.

@@ -74,7 +74,8 @@ extern int32_t Remove_TTS_flag;
 extern int32_t Option_replace_to_null_flag;
 extern int32_t Analyze_PSI_flag;
 extern int32_t Output_enable;
-extern int32_t Check_flag;  // -c, --check: continuity, errors, scrambling and PCR gaps
+extern int32_t Check_flag;   // -c, --check: continuity, errors, scrambling and PCR gaps
+extern int32_t Events_flag;  // -E, --events: the programme now and next, from the EIT
 
 // Clears the pass table and both section buffers, as at the start of main.
 void clear_filter_tables();

@@ -82,6 +82,11 @@ void expect_extraction(const std::vector<std::string>& args, const std::string& 
     EXPECT_EQ(read_bytes(args.back()), written);
 }
 
+std::string tsgen_path() {
+    const std::string tool = TSNARROW_BIN;
+    return tool.substr(0, tool.rfind('/')) + "/tools/tsgen";
+}
+
 const char* const kUsage =
     "\n"
     "Usage: tsnarrow [-d|-D|-e] [-h] [-r] [-s] [-v]\n"

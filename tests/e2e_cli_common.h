@@ -51,6 +51,9 @@ std::string extraction_text(size_t packets, const std::map<size_t, std::string>&
 void expect_extraction(const std::vector<std::string>& args, const std::string& text,
                        const tsb::Bytes& written);
 
+// tsgen, built beside the tool.
+std::string tsgen_path();
+
 // The usage text, with its empty lines before and after.
 extern const char* const kUsage;
 

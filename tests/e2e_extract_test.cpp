@@ -232,10 +232,7 @@ TEST(ExtractReportMode, PatCatAndPmtOfTheSmallStream) {
 constexpr uint16_t kTsgenTransportStreamId = 0x4010;
 const std::set<uint16_t> kSiPids = {0x0001, 0x0010, 0x0011, 0x0012, 0x0014, 0x0024, 0x0026, 0x0027};
 
-std::string tsgen_path() {
-    const std::string tool = TSNARROW_BIN;
-    return tool.substr(0, tool.rfind('/')) + "/tools/tsgen";
-}
+using e2e::tsgen_path;
 
 // Program index i of a generated stream, with the PIDs its plan gives it
 // before and after the change in the middle of the stream.

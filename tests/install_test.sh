@@ -39,7 +39,7 @@ if [ -f "$framework" ]; then
         }
         complete_words tsnarrow -
         complete_words tsnarrow -e r' _ "$framework" "$completion")
-    expected=$'--check --help --version -D -c -d -e -h -r -s -v -z \nrec.m2ts rec.ts recs '
+    expected=$'--check --events --help --version -D -E -c -d -e -h -r -s -v -z \nrec.m2ts rec.ts recs '
     if [ "$got" != "$expected" ]; then
         printf 'completion: expected\n%s\ngot\n%s\n' "$expected" "$got"
         exit 1

@@ -13,6 +13,7 @@ constexpr int HELP_OPTION = 0x100;  // --help has no short form: -h keeps the pl
 
 const struct option LONG_OPTIONS[] = {
     {"check", no_argument, nullptr, 'c'},
+    {"events", no_argument, nullptr, 'E'},
     {"help", no_argument, nullptr, HELP_OPTION},
     {"version", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
@@ -37,6 +38,9 @@ void read_options(int argc, char** argv) {
             case 'D':
                 PID_Filter[NULL_PID] = 1;
                 std::printf("option -D: Drop non-target option enabled\n");
+                break;
+            case 'E':
+                Events_flag += 1;
                 break;
             case 'e':
                 Option_replace_to_null_flag += 1;

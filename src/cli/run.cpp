@@ -11,6 +11,7 @@
 #include "block_io.h"
 #include "check.h"
 #include "cli.h"
+#include "eit.h"
 #include "filter.h"
 #include "psi.h"
 #include "std_streams.h"
@@ -127,19 +128,32 @@ constexpr long long PREFETCH_AHEAD = 16;
 // Hands each packet to proc_ts_packet where it lies in the block, and queues
 // those to be written. With -r the timestamp in front is skipped. Checked, the
 // packet is also looked at as it comes, before any handler may change it, and
-// as it is written; unchecked, the loop is the same code as without a check.
-template <bool Checked>
+// as it is written; with Events, the EIT's packets are gathered before -e may
+// overwrite them. Without either, the loop is the same code as without them.
+template <bool Checked, bool Events>
 void handle_packets(uint8_t* packet, long long count, int framing, size_t skipped) {
     for (; count > 0; --count, ++PKT_count, packet += framing) {
         if (count > PREFETCH_AHEAD) __builtin_prefetch(packet + PREFETCH_AHEAD * framing);
         if (PKT_count == Next_percent_at) show_percent();
         uint8_t* const ts_packet = packet + (framing - TS_PACKET_SIZE);
         if (Checked) check_packet(Input_check, ts_packet);
+        if (Events) note_eit_packet(ts_packet);
         if (proc_ts_packet(packet, framing) != 0 && !Analyze_PSI_flag && Output_enable) {
             if (Checked) check_packet(Output_check, ts_packet);
             keep_packet(packet + skipped, framing - skipped);
         }
     }
+}
+
+using packet_handler_t = void (*)(uint8_t* packet, long long count, int framing, size_t skipped);
+
+// The loop for the options of the run, chosen once.
+packet_handler_t choose_packet_handler() {
+    static const packet_handler_t HANDLERS[2][2] = {
+        {handle_packets<false, false>, handle_packets<false, true>},
+        {handle_packets<true, false>, handle_packets<true, true>},
+    };
+    return HANDLERS[Check_flag != 0][Events_flag != 0];
 }
 
 // A regular file is read for IN_count packets, any other input (IN_count -1)
@@ -152,6 +166,7 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
     start_packet_output(framing - skipped);
     // One thread prints everything: the reports skip stdout's lock.
     __fsetlocking(stdout, FSETLOCKING_BYCALLER);
+    const packet_handler_t handle = choose_packet_handler();
     for (PKT_count = 0; PKT_count != IN_count;) {
         size_t held = 0;
         uint8_t* packets = take_packets(framing, &held);
@@ -163,11 +178,7 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
         }
         const long long left = IN_count < 0 ? LLONG_MAX : IN_count - PKT_count;
         const long long count = std::min(static_cast<long long>(held), left);
-        if (Check_flag) {
-            handle_packets<true>(packets, count, framing, skipped);
-        } else {
-            handle_packets<false>(packets, count, framing, skipped);
-        }
+        handle(packets, count, framing, skipped);
         if (!write_kept_packets()) {
             print_failure("Can't write Packet data\n");
             swexit(1);
@@ -196,6 +207,7 @@ void run_tsnarrow(int argc, char** argv) {
     take_arguments(argc - optind, argv + optind);
     init_variables();
     if (Check_flag) start_check();
+    if (Events_flag) start_events();
     const int framing = check_packet_type(FP_in);
     if (framing < 0) {
         if (input_error() != 0) {

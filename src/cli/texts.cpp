@@ -30,6 +30,7 @@ void print_usage() {
 void print_more_options() {
     std::fputs(
         "  -c, --check         : Check every PID for drops, errors, scrambling and PCR gaps\n"
+        "  -E, --events        : Print the programmes now and next, and each change, from the EIT\n"
         "  -v, --version       : Print the version report and exit\n"
         "  -z                  : Trace every packet header\n"
         "      --help          : Print this message with the options beyond it, and exit\n"

@@ -47,6 +47,8 @@ void remember(SECTION_MEMO& memo, const uint8_t* section, int length);  // lengt
 bool check_min_length(const uint8_t* section, int min_section_length, const char* name);
 // CRC over the whole section; on failure the message and a dump of the packet.
 bool check_section_crc(const uint8_t* section, int length, const char* name, const uint8_t* packet);
+// The CRC message and the dump of the packet at hand.
+void report_crc_failure(const char* name, const uint8_t* packet);
 // Only single-section tables are taken.
 bool check_section_numbers(const uint8_t* section, const char* name);
 

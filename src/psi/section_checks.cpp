@@ -98,9 +98,13 @@ bool check_min_length(const uint8_t* section, int min_section_length, const char
 
 bool check_section_crc(const uint8_t* section, int length, const char* name, const uint8_t* packet) {
     if (crc_is_intact(section, length)) return true;
+    report_crc_failure(name, packet);
+    return false;
+}
+
+void report_crc_failure(const char* name, const uint8_t* packet) {
     std::printf("%08llX: %s CRC32 is wrong, aborted.", PKT_count, name);
     debug_dump(packet, TS_PACKET_SIZE);
-    return false;
 }
 
 bool check_section_numbers(const uint8_t* section, const char* name) {

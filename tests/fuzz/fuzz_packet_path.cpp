@@ -1,10 +1,11 @@
 // The per-packet path on arbitrary streams. The first three input bytes choose
-// the run: byte 0 the mode and options, bytes 1-2 the target program (low 15
-// bits) and whether to repair section CRCs (top bit: a start packet that
-// carries a whole section gets its CRC_32 made right, so that mutated tables
-// get past the CRC check); the rest is cut into 188- or 192-byte records
-// handed to proc_ts_packet one by one, as the packet loop does (a trailing
-// partial record is never read). Every run is also checked as --check does it:
+// the run: byte 0 the mode and options, bytes 1-2 the target program (low 14
+// bits), -E (bit 14) and whether to repair section CRCs (top bit: a start
+// packet that carries a whole section gets its CRC_32 made right, so that
+// mutated tables get past the CRC check); the rest is cut into 188- or
+// 192-byte records handed to proc_ts_packet one by one, as the packet loop
+// does (a trailing partial record is never read), the EIT's first to its
+// gathering under -E. Every run is also checked as --check does it:
 // each packet as it comes and as it would be written. After each packet: the
 // result, the packet's new bytes and the shared state are checked; after the
 // last, that the check's counts add up to the packets it was given.
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "check.h"
+#include "eit.h"
 #include "filter.h"
 #include "harness.h"
 #include "packet_checks.h"
@@ -38,7 +40,8 @@ Choice choose(const uint8_t* control) {
     c.framing = (mode & 0x10) ? TTS_PACKET_SIZE : TS_PACKET_SIZE;
     c.setup.null_option = (mode >> 5) & 3;
     c.repair_crc = control[1] & 0x80;
-    const int number = (control[1] & 0x7F) << 8 | control[2];
+    c.setup.events = control[1] & 0x40;
+    const int number = (control[1] & 0x3F) << 8 | control[2];
     const bool has_target = !c.setup.report || (mode & 0x80);
     c.setup.target = has_target ? (number == 0 ? 1 : number) : -1;  // the tool takes 1 to 65535
     return c;
@@ -106,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             uint8_t* const ts_packet = record.data() + framing - TS_PACKET_SIZE;
             check_packet(Input_check, ts_packet);
             ++given;
+            if (Events_flag) note_eit_packet(ts_packet);
             const int result = proc_ts_packet(record.data(), choice.framing);
             if (result != 0 && !Analyze_PSI_flag && Output_enable) {
                 check_packet(Output_check, ts_packet);

@@ -2,7 +2,7 @@
 // dispatch: any handler may get any packet, whatever its PID. Byte 0 chooses
 // report (bit 0) or extraction mode and whether start packets that carry a
 // whole section get its CRC_32 repaired (bit 1), bytes 1-2 the target
-// program; then come records of a selector byte and, for its value modulo 7:
+// program; then come records of a selector byte and, for its value modulo 8:
 //   0-4  188 packet bytes for the PAT, PMT, CAT or SDT handler, or for the
 //        assembly on a buffer of its own;
 //   5-6  a whole PMT or SDT section: two bytes giving its size (3 to 1024),
@@ -10,6 +10,9 @@
 //        right, the section is put in the handler's buffer as complete, and a
 //        continuation packet has the handler take it. This reaches the
 //        descriptor and stream walks with any content a CRC would hide.
+//   7    a whole EIT present/following section in the same way (3 to 4096
+//        bytes, table_id 0x4E), in a buffer of its own size, taken as never
+//        seen before (-E).
 //
 // Checks: single-packet handlers read nothing past the packet (it is allocated
 // to size); nothing but a PAT rewrite changes a packet; the assembly follows
@@ -24,6 +27,7 @@
 #include <cstring>
 #include <vector>
 
+#include "eit.h"
 #include "filter_state.h"
 #include "harness.h"
 #include "packet_checks.h"
@@ -174,6 +178,17 @@ void feed_section(Handler handler, SECTION_BUFF& buffer, int table_id, const uin
     replay_complete_section(handler, buffer);
 }
 
+// A whole EIT section, held to its size so that a read past it is caught.
+void feed_eit_section(const uint8_t* bytes, int size, const std::vector<uint8_t>& packet) {
+    std::vector<uint8_t> section(bytes, bytes + size);
+    section[0] = 0x4E;
+    section[1] = static_cast<uint8_t>((section[1] & 0xF0) | (size - 3) >> 8);
+    section[2] = static_cast<uint8_t>(size - 3);
+    put_section_crc(section.data(), size);
+    start_events();
+    take_eit_section(section.data(), size, packet.data());
+}
+
 // One 188-byte packet to a handler or to the assembly.
 void feed_packet(uint8_t selector, const uint8_t* record_packet, bool repair_crc, std::vector<uint8_t>& given,
                  std::vector<uint8_t>& packet) {
@@ -182,7 +197,7 @@ void feed_packet(uint8_t selector, const uint8_t* record_packet, bool repair_crc
     record_packet = given.data();
     std::memcpy(packet.data(), record_packet, TS_PACKET_SIZE);
     const MPEG2_TS_HEADER h = decode_header(packet.data());
-    switch (selector % 7) {
+    switch (selector % 8) {
         case 0:
             proc_pat(packet.data(), &h);
             if (std::memcmp(packet.data(), record_packet, TS_PACKET_SIZE) != 0) {
@@ -226,16 +241,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t at = CONTROL_BYTES;
         while (at < size) {
             const uint8_t selector = data[at++];
-            if (selector % 7 < 5) {
+            if (selector % 8 < 5) {
                 if (size - at < TS_PACKET_SIZE) break;
                 feed_packet(selector, data + at, repair_crc, given, packet);
                 at += TS_PACKET_SIZE;
             } else {
                 if (size - at < 2) break;
-                const int section_size = 3 + (data[at] << 8 | data[at + 1]) % (SECTION_BUFF_SIZE - 2);
+                const int limit = selector % 8 == 7 ? EIT_SECTION_SIZE : SECTION_BUFF_SIZE;
+                const int section_size = 3 + (data[at] << 8 | data[at + 1]) % (limit - 2);
                 at += 2;
                 if (size - at < static_cast<size_t>(section_size)) break;
-                if (selector % 7 == 5) {
+                if (selector % 8 == 7) {
+                    feed_eit_section(data + at, section_size, packet);
+                } else if (selector % 8 == 5) {
                     feed_section(proc_pmt, PMT_sec_buff, PMT_TABLE_ID, data + at, section_size);
                 } else {
                     feed_section(proc_sdt, SDT_sec_buff, SDT_TABLE_ID, data + at, section_size);

@@ -2,7 +2,7 @@
 // fuzz targets, in the layout each target reads:
 //   fuzz_packet_path: mode byte, target program (2 bytes), whole records;
 //   fuzz_psi_tables:  flags byte, target program, then selector + 188 bytes,
-//                     and whole PMT and SDT sections (selector, size, bytes);
+//                     and whole PMT, SDT and EIT sections (selector, size, bytes);
 //   fuzz_arib_iconv:  one coded service or provider name from the SDT.
 // Usage: fuzz_seeds OUT_DIR STREAM...
 #include <cstdint>
@@ -20,6 +20,8 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t PACKET = 188;
 constexpr uint16_t TARGET = 0x0400;
 constexpr uint16_t SDT_PID = 0x0011;
+constexpr uint16_t EIT_PID = 0x0012;
+constexpr uint16_t EVENTS_BIT = 0x4000;  // -E, in the packet path's program field
 
 struct Stream {
     size_t framing = PACKET;
@@ -92,21 +94,24 @@ std::vector<size_t> one_of_each(const Stream& s, size_t from) {
 void packet_path_seeds(const Stream& s, const std::string& dir, const std::string& tag) {
     const uint8_t framing_bit = s.framing == PACKET ? 0x00 : 0x10;
     const auto any = [](int) { return true; };
+    const auto pat_or_eit = [](int pid) { return pid == 0x0000 || pid == EIT_PID; };
     struct Cut {
         const char* name;
         std::vector<size_t> records;
+        uint16_t events;
     };
     const Cut cuts[] = {
-        {"head", pick(s, 0, 24, any)},
-        {"program", one_of_each(s, 0)},
-        {"middle", one_of_each(s, s.records.size() / 2 - 8)},
+        {"head", pick(s, 0, 24, any), 0},
+        {"program", one_of_each(s, 0), 0},
+        {"middle", one_of_each(s, s.records.size() / 2 - 8), 0},
+        {"events", pick(s, 0, 32, pat_or_eit), EVENTS_BIT},
     };
     // report, report with a target, extraction, extraction with -e -s
     const uint8_t modes[] = {0x00, 0x80, 0x01, 0x07};
     for (const Cut& cut : cuts) {
         for (uint8_t mode : modes) {
             // The top bit of the program number asks for CRC repairs.
-            Bytes seed = control(mode | framing_bit, mode & 1 ? TARGET | 0x8000 : TARGET);
+            Bytes seed = control(mode | framing_bit, (mode & 1 ? TARGET | 0x8000 : TARGET) | cut.events);
             for (size_t i : cut.records) seed.insert(seed.end(), s.records[i].begin(), s.records[i].end());
             char name[64];
             std::snprintf(name, sizeof name, "/%s-%s-%02x", tag.c_str(), cut.name, mode);
@@ -122,7 +127,9 @@ uint8_t selector_for(int pid) {
     return 1;  // a PMT PID
 }
 
-Bytes first_section(const Stream& s, int pid);
+// From record `from` on; with a table_id, the first section of that table to
+// start a unit.
+Bytes first_section(const Stream& s, int pid, size_t from = 0, int table_id = -1);
 
 // Selector 5 (PMT) or 6 (SDT), the size less 3, the section.
 void append_whole_section(Bytes& seed, uint8_t selector, const Bytes& section) {
@@ -137,6 +144,8 @@ void psi_table_seeds(const Stream& s, const std::string& dir, const std::string&
     Bytes sections = control(1, TARGET);
     append_whole_section(sections, 5, first_section(s, 0x01F0));
     append_whole_section(sections, 6, first_section(s, SDT_PID));
+    // The present event after the change of a tsgen -E stream, with extended items.
+    append_whole_section(sections, 7, first_section(s, EIT_PID, s.records.size() / 2, 0x4E));
     write_file(dir + "/" + tag + "-sections", sections);
     const size_t starts[] = {0, s.records.size() / 2 - 8};
     for (size_t start : starts) {
@@ -156,18 +165,19 @@ void psi_table_seeds(const Stream& s, const std::string& dir, const std::string&
 }
 
 // The first section on pid, from its start packet and the packets that follow.
-Bytes first_section(const Stream& s, int pid) {
+Bytes first_section(const Stream& s, int pid, size_t from, int table_id) {
     Bytes section;
     size_t wanted = 0;
-    for (size_t i = 0; i < s.records.size(); ++i) {
+    for (size_t i = from; i < s.records.size(); ++i) {
         const uint8_t* p = s.packet(i);
         if (pid_of(p) != pid || !(p[3] & 0x10)) continue;
         size_t at = (p[3] & 0x20) ? 5 + p[4] : 4;
         if (at >= PACKET) continue;
         if (p[1] & 0x40) {
             at += 1 + p[at];
-            if (at + 3 > PACKET) continue;
             section.clear();
+            wanted = 0;
+            if (at + 3 > PACKET || (table_id >= 0 && p[at] != table_id)) continue;
             wanted = 3 + ((p[at + 1] & 0x0F) << 8 | p[at + 2]);
         } else if (wanted == 0) {
             continue;

@@ -6,6 +6,7 @@
 
 #include "arib_iconv.h"
 #include "cli.h"
+#include "eit.h"
 #include "filter_state.h"
 #include "psi.h"
 
@@ -62,6 +63,10 @@ void reset_run(const RunSetup& setup) {
     if (setup.report) Analyze_PSI_flag += 1;
     Target_program_number = setup.target;
     init_variables();
+    if (setup.events) {
+        Events_flag += 1;
+        start_events();
+    }
 }
 
 void release_converters() {

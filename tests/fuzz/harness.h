@@ -25,6 +25,7 @@ struct RunSetup {
     bool debug = false;              // -z
     int null_option = 0;             // after -e: 0 none, 1 -d, 2 -D
     int32_t target = -1;             // program number, or -1 when none is given
+    bool events = false;             // -E
 };
 
 // Puts the process-wide state where a fresh run with these options has it

@@ -30,12 +30,14 @@ cmake --build "$build" -j"${JOBS:-2}" --target "${all_targets[@]}" fuzz_seeds ts
     exit 1
 }
 
-# Seeds: two generated streams, cut small. Regenerated only when missing.
+# Seeds: three generated streams (the last with the EIT of -E), cut small. Regenerated only when missing.
 mkdir -p "$work/streams" "$work/artifacts" "$work/logs"
 [ -f "$work/streams/plain.ts" ] || "$build/tools/tsgen" -c -s 128K "$work/streams/plain.ts"
 [ -f "$work/streams/stamped.ts" ] || "$build/tools/tsgen" -t -p 2 -S 7 -s 64K "$work/streams/stamped.ts"
+[ -f "$work/streams/events.ts" ] || "$build/tools/tsgen" -E -p 2 -S 3 -s 512K "$work/streams/events.ts"
 for target in "${all_targets[@]}"; do mkdir -p "$work/seeds/$target" "$work/corpus/$target"; done
-"$build/tests/fuzz/fuzz_seeds" "$work/seeds" "$work/streams/plain.ts" "$work/streams/stamped.ts"
+"$build/tests/fuzz/fuzz_seeds" "$work/seeds" "$work/streams/plain.ts" "$work/streams/stamped.ts" \
+    "$work/streams/events.ts"
 
 failed=0
 for target in "${targets[@]}"; do

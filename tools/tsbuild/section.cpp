@@ -114,4 +114,62 @@ Bytes sdt_section(const Sdt& sdt, const SectionOpts& o) {
     return long_section_with(sdt.table_id, sdt.transport_stream_id, body, o, 0xF0);
 }
 
+Bytes mjd_time(uint16_t mjd, unsigned hours, unsigned minutes, unsigned seconds) {
+    Bytes b;
+    put16(b, mjd);
+    append(b, bcd_duration(hours, minutes, seconds));
+    return b;
+}
+
+Bytes bcd_duration(unsigned hours, unsigned minutes, unsigned seconds) {
+    const auto bcd = [](unsigned v) { return static_cast<uint8_t>((v / 10 % 10) << 4 | v % 10); };
+    return {bcd(hours), bcd(minutes), bcd(seconds)};
+}
+
+Bytes short_event_descriptor(const Bytes& name, const Bytes& text) {
+    Bytes body{'j', 'p', 'n', static_cast<uint8_t>(name.size())};
+    append(body, name);
+    body.push_back(static_cast<uint8_t>(text.size()));
+    append(body, text);
+    return descriptor(0x4D, body);
+}
+
+Bytes extended_event_descriptor(uint8_t number, uint8_t last, const std::vector<ExtendedItem>& items) {
+    Bytes loop;
+    for (const ExtendedItem& item : items) {
+        loop.push_back(static_cast<uint8_t>(item.description.size()));
+        append(loop, item.description);
+        loop.push_back(static_cast<uint8_t>(item.text.size()));
+        append(loop, item.text);
+    }
+    Bytes body{static_cast<uint8_t>(number << 4 | (last & 0x0F)), 'j', 'p', 'n',
+               static_cast<uint8_t>(loop.size())};
+    append(body, loop);
+    body.push_back(0x00);  // text_length
+    return descriptor(0x4E, body);
+}
+
+Bytes content_descriptor(const std::vector<uint8_t>& genres) {
+    Bytes body;
+    for (uint8_t genre : genres) body.insert(body.end(), {genre, 0xFF});
+    return descriptor(0x54, body);
+}
+
+Bytes eit_section(const Eit& eit, const SectionOpts& o) {
+    Bytes body;
+    put16(body, eit.transport_stream_id);
+    put16(body, eit.original_network_id);
+    body.push_back(eit.segment_last_section_number);
+    body.push_back(eit.table_id);  // last_table_id
+    for (const EitEvent& e : eit.events) {
+        put16(body, e.event_id);
+        append(body, e.start_time);
+        append(body, e.duration);
+        const int loop = e.descriptors_loop_length.value_or(static_cast<int>(e.descriptors.size()));
+        put16(body, static_cast<uint16_t>((e.running_status & 7) << 13 | (loop & 0x0FFF)));
+        append(body, e.descriptors);
+    }
+    return long_section_with(eit.table_id, eit.service_id, body, o, 0xF0);
+}
+
 }  // namespace tsb

@@ -99,6 +99,43 @@ struct Sdt {
 // SDT in the ARIB layout: original_network_id, reserved byte, service loop.
 Bytes sdt_section(const Sdt& sdt, const SectionOpts& o = {});
 
+// EIT times: start_time as MJD and BCD hours, minutes, seconds (5 bytes);
+// a duration as BCD hours, minutes, seconds (3 bytes).
+Bytes mjd_time(uint16_t mjd, unsigned hours, unsigned minutes, unsigned seconds);
+Bytes bcd_duration(unsigned hours, unsigned minutes, unsigned seconds);
+
+// Short event descriptor 0x4D: language "jpn", ARIB coded name and text.
+Bytes short_event_descriptor(const Bytes& name, const Bytes& text);
+// Extended event descriptor 0x4E: descriptor_number, last_descriptor_number,
+// "jpn", the items (ARIB coded description and text), text_length 0.
+struct ExtendedItem {
+    Bytes description;
+    Bytes text;
+};
+Bytes extended_event_descriptor(uint8_t number, uint8_t last, const std::vector<ExtendedItem>& items);
+// Content descriptor 0x54: each genre as content_nibble_level_1 and _2, user nibbles 0xFF.
+Bytes content_descriptor(const std::vector<uint8_t>& genres);
+
+struct EitEvent {
+    uint16_t event_id = 1;
+    Bytes start_time = mjd_time(60401, 21, 0, 0);  // 2024-04-01 21:00:00
+    Bytes duration = bcd_duration(1, 0, 0);
+    uint8_t running_status = 4;  // running
+    Bytes descriptors;
+    std::optional<int> descriptors_loop_length;
+};
+struct Eit {
+    uint8_t table_id = 0x4E;  // present/following of the actual stream; 0x50.. schedule
+    uint16_t service_id = 1;
+    uint16_t transport_stream_id = 1;
+    uint16_t original_network_id = 1;
+    uint8_t segment_last_section_number = 1;
+    std::vector<EitEvent> events;
+};
+// EIT in the ARIB layout: transport_stream_id, original_network_id,
+// segment_last_section_number, last_table_id (the table's own), events.
+Bytes eit_section(const Eit& eit, const SectionOpts& o = {});
+
 }  // namespace tsb
 
 #endif

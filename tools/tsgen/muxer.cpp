@@ -29,6 +29,10 @@ constexpr Repeat kCat{1024, 60};
 constexpr Repeat kNit{1024, 90};
 constexpr Repeat kSdt{1024, 120};
 constexpr Repeat kEit{256, 150};  // one service per turn
+// With -E, in place of kEit: present/following of one service per turn, and
+// the schedule flood beside it.
+constexpr Repeat kEitPresentFollowing{1024, 150};
+constexpr Repeat kEitSchedule{64, 40};
 constexpr Repeat kEcm{512, 200};  // program i at phase 200 + 8i
 constexpr Repeat kEmm{384, 340};
 constexpr Repeat kLowEit{2048, 300};
@@ -98,12 +102,32 @@ void Muxer::queue_due_tables(uint64_t slot) {
     if (due(slot, kCat)) queue_section(kCatPid, make_cat());
     if (due(slot, kNit)) queue_section(kNitPid, make_nit(programs_));
     if (due(slot, kSdt)) queue_section(kSdtPid, make_sdt(programs_));
-    if (due(slot, kEit)) queue_section(kEitPid, make_eit(programs_[eit_turn_++ % programs_.size()]));
+    if (options_.events) {
+        queue_events(slot);
+    } else if (due(slot, kEit)) {
+        queue_section(kEitPid, make_eit(programs_[eit_turn_++ % programs_.size()]));
+    }
     if (due(slot, kEmm)) queue_section(kEmmPid, make_emm(rng_));
     if (due(slot, kLowEit)) queue_section(kLowEitPid, make_eit(programs_[0]));
     if (due(slot, kMidEit)) queue_section(kMidEitPid, make_eit(programs_[0]));
     if (due(slot, kBit)) queue_section(kBitPid, make_bit());
     if (due(slot, kTot)) queue_section(kTotPid, make_tot(clock(slot) / 27000000 - clock(0) / 27000000));
+}
+
+// The present events change half way through the stream.
+void Muxer::queue_events(uint64_t slot) {
+    const size_t services = programs_.size();
+    const uint64_t change_slot = total_packets_ / 2;
+    if (due(slot, kEitPresentFollowing)) {
+        const uint64_t change_seconds = clock(change_slot) / 27000000 - clock(0) / 27000000;
+        queue_section(kEitPid, make_eit_present_following(programs_[eit_turn_++ % services],
+                                                          slot >= change_slot, change_seconds));
+    }
+    if (due(slot, kEitSchedule)) {
+        const size_t turn = schedule_turn_++;
+        queue_section(kEitPid,
+                      make_eit_schedule(programs_[turn % services], static_cast<unsigned>(turn / services)));
+    }
 }
 
 // The new PAT and PMTs go out at once; program 0's audio starts afresh on its new PID.

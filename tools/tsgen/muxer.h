@@ -44,6 +44,7 @@ class Muxer {
     void announce(uint8_t pat_version);
     void queue_section(uint16_t pid, const tsb::Bytes& section);
     void queue_due_tables(uint64_t slot);
+    void queue_events(uint64_t slot);
     void change_versions();
     void write_slot(uint64_t slot, uint8_t* packet);
     void write_elementary(Elementary& es, uint64_t slot, uint8_t* packet);
@@ -62,6 +63,7 @@ class Muxer {
     std::deque<tsb::Packet> queue_;
     uint8_t cc_[8192] = {};
     size_t eit_turn_ = 0;
+    size_t schedule_turn_ = 0;
 };
 
 }  // namespace tsgen

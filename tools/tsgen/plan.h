@@ -14,6 +14,7 @@ struct Options {
     size_t framing = 188;        // 188, or 192 with a timestamp in front
     int programs = 4;            // 1..kMaxPrograms
     bool version_change = false;
+    bool events = false;  // EIT present/following of every service and schedules on 0x0012
     uint64_t seed = 1;
     std::string out;
 };

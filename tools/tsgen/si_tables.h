@@ -24,6 +24,14 @@ tsb::Bytes make_nit(const std::vector<Program>& programs);
 tsb::Bytes make_sdt(const std::vector<Program>& programs);
 // EIT present/following (table_id 0x4E), present event of one service.
 tsb::Bytes make_eit(const Program& program);
+// EIT present/following of one service, section 0 (present event) and
+// section 1 (following event) back to back; once `changed`, half way through
+// the stream (change_seconds after 21:00:00), the following event has become
+// the present one and both sections go to version 1.
+tsb::Bytes make_eit_present_following(const Program& program, bool changed, uint64_t change_seconds);
+// EIT schedule (table_id 0x50 to 0x57) of one service: two sections of four
+// events, back to back, the segment chosen by turn.
+tsb::Bytes make_eit_schedule(const Program& program, unsigned turn);
 // TOT (table_id 0x73) for seconds after 2024-04-01 21:00:00 JST.
 tsb::Bytes make_tot(uint64_t seconds);
 // BIT (table_id 0xC4) with no broadcaster entries.

@@ -16,6 +16,9 @@
 // packets. PAT and PMTs repeat every 256 packets; the stream runs at a
 // constant 20 Mbit/s, with PCR, PTS/DTS and (for -t) arrival timestamps on
 // that clock.
+// With -E, 0x0012 carries the present/following sections of every service
+// in turn (the present event changes half way through) and schedule sections
+// (table_id 0x50-0x57) between them, in place of the single present event.
 // With -c, half way through: the PAT goes to version 1 and moves the PMT of
 // program index 1 (index 0 when there is one program) to 0x01E0+i, and the
 // PMT of program index 0 goes to version 1 with its audio moved from 0x0101
@@ -36,7 +39,7 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: tsgen [-s SIZE] [-t] [-p PROGRAMS] [-c] [-S SEED] OUT\n"
+    "Usage: tsgen [-s SIZE] [-t] [-p PROGRAMS] [-c] [-E] [-S SEED] OUT\n"
     "Writes a deterministic multi-program MPEG-2 transport stream to OUT.\n"
     "\n"
     "  -s SIZE      size in bytes, with an optional K, M or G (powers of 1024);\n"
@@ -44,6 +47,8 @@ const char kHelp[] =
     "  -t           192-byte packets with a 4-byte arrival timestamp in front\n"
     "  -p PROGRAMS  number of programs, 1 to 8 (default 4)\n"
     "  -c           version changes half way through (see below)\n"
+    "  -E           EIT on 0x0012: present/following of every service, whose\n"
+    "               present event changes half way, and schedule sections\n"
     "  -S SEED      seed of the generator (default 1)\n"
     "  -h, --help   this text\n"
     "\n"
@@ -113,7 +118,7 @@ int main(int argc, char** argv) {
     static const option long_options[] = {{"help", no_argument, nullptr, 'h'}, {nullptr, 0, nullptr, 0}};
     int c;
     uint64_t number = 0;
-    while ((c = getopt_long(argc, argv, "s:tp:cS:h", long_options, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, "s:tp:cES:h", long_options, nullptr)) != -1) {
         switch (c) {
             case 's':
                 if (!parse_size(optarg, options.size)) return usage_error("bad size");
@@ -128,6 +133,9 @@ int main(int argc, char** argv) {
                 break;
             case 'c':
                 options.version_change = true;
+                break;
+            case 'E':
+                options.events = true;
                 break;
             case 'S':
                 if (!parse_number(optarg, options.seed)) return usage_error("bad seed");
