@@ -96,4 +96,21 @@ BENCHMARK(BM_ProcTsPacketExtractNull);
 void BM_ProcTsPacketExtractChecked(benchmark::State& state) { run_packets(state, false, true); }
 BENCHMARK(BM_ProcTsPacketExtractChecked);
 
+// The check alone, on the stream as it is read.
+void BM_CheckPacket(benchmark::State& state) {
+    const std::vector<uint8_t>& bytes = stream();
+    const size_t packets = bytes.size() / TS_PACKET_SIZE;
+    start_extraction(false);
+    start_check();
+    size_t index = 0;
+    for (auto _ : state) {
+        check_packet(Input_check, &bytes[index * TS_PACKET_SIZE]);
+        if (++index == packets) index = 0;
+    }
+    benchmark::DoNotOptimize(Input_check);
+    state.SetItemsProcessed(state.iterations());
+    reset_process_state();
+}
+BENCHMARK(BM_CheckPacket);
+
 }  // namespace

@@ -99,7 +99,9 @@ long long read_pcr(const uint8_t* pcr) {
 // How far `to` lies after `from` on the clock that wraps at PCR_MODULUS;
 // negative when it lies before.
 long long pcr_step(long long from, long long to) {
-    const long long step = ((to - from) % PCR_MODULUS + PCR_MODULUS) % PCR_MODULUS;
+    long long step = to - from;  // both within a modulus (and an extension beyond it)
+    if (step < 0) step += PCR_MODULUS;
+    if (step >= PCR_MODULUS) step -= PCR_MODULUS;
     return step >= PCR_MODULUS / 2 ? step - PCR_MODULUS : step;
 }
 
