@@ -26,8 +26,8 @@ struct EIT_ASSEMBLY {
     int32_t seen;                    // bytes of the section under way met so far
     int32_t total;                   // its section_length + 3, once its header is met
     SECTION_STATE state;
-    uint8_t length_high;  // the low nibble of header byte 1, kept for a section stepped over
-    uint8_t last_cc;      // counter of the last payload packet, or CC_UNSEEN
+    uint8_t header[SECTION_HEADER_BYTES];  // table_id and section_length, which may lie in two packets
+    uint8_t last_cc;                       // counter of the last payload packet, or CC_UNSEEN
 };
 
 EIT_ASSEMBLY Eit;
@@ -40,27 +40,30 @@ void begin_section(uint8_t table_id) {
     Eit.total = SECTION_HEADER_BYTES;  // until section_length is read
 }
 
-// The header's three bytes, which may lie in two packets. A section too long
-// to hold is stepped over like the foreign ones, with a word, as it is ours.
-void take_header_byte(uint8_t byte) {
-    if (Eit.state == GATHERING) Eit.data[Eit.seen] = byte;
-    if (Eit.seen == 1) Eit.length_high = byte & 0x0F;
-    Eit.seen += 1;
-    if (Eit.seen < SECTION_HEADER_BYTES) return;
-    const int section_length = Eit.length_high << 8 | byte;
+// The header's three bytes are whole: the section's size is known. A section
+// too long to hold is stepped over like the foreign ones, with a word, as it
+// is ours.
+void take_header() {
+    const int section_length = (Eit.header[1] & 0x0F) << 8 | Eit.header[2];
     Eit.total = SECTION_HEADER_BYTES + section_length;
-    if (Eit.state == GATHERING && Eit.total > EIT_SECTION_SIZE) {
+    if (Eit.state != GATHERING) return;
+    if (Eit.total > EIT_SECTION_SIZE) {
         std::printf("%08llX: EIT length is too long [%d], aborted.", PKT_count, section_length);
         Eit.state = STEPPING_OVER;
+        return;
     }
+    std::memcpy(Eit.data, Eit.header, SECTION_HEADER_BYTES);
 }
 
 // Takes the bytes of the section under way from `bytes`, up to its end;
 // returns how many it took. A section of ours that ends here is handed over.
 int continue_section(const uint8_t* bytes, int count, const uint8_t* packet) {
     int taken = 0;
-    while (Eit.seen < SECTION_HEADER_BYTES && taken < count) take_header_byte(bytes[taken++]);
-    if (Eit.seen < SECTION_HEADER_BYTES) return taken;
+    if (Eit.seen < SECTION_HEADER_BYTES) {
+        while (Eit.seen < SECTION_HEADER_BYTES && taken < count) Eit.header[Eit.seen++] = bytes[taken++];
+        if (Eit.seen < SECTION_HEADER_BYTES) return taken;
+        take_header();
+    }
     const int wanted = Eit.total - Eit.seen;
     const int step = count - taken < wanted ? count - taken : wanted;
     if (Eit.state == GATHERING) std::memcpy(Eit.data + Eit.seen, bytes + taken, step);

@@ -4,6 +4,7 @@
 #define TSNARROW_PSI_INTERNAL_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "filter_state.h"
 #include "psi.h"
@@ -35,12 +36,34 @@ bool take_collected_section(const uint8_t* packet, const MPEG2_TS_HEADER* header
 
 // A copy of a section already handled: the same bytes coming round again can
 // skip work whose outcome cannot differ.
-struct SECTION_MEMO {
+template <int CAPACITY>
+struct SECTION_COPY {
     int32_t length;  // 0: none yet
-    uint8_t data[SECTION_BUFF_SIZE];
+    uint8_t data[CAPACITY];
 };
-bool is_remembered(const SECTION_MEMO& memo, const uint8_t* section, int length);
-void remember(SECTION_MEMO& memo, const uint8_t* section, int length);  // length <= SECTION_BUFF_SIZE
+using SECTION_MEMO = SECTION_COPY<SECTION_BUFF_SIZE>;
+
+template <int CAPACITY>
+bool is_remembered(const SECTION_COPY<CAPACITY>& memo, const uint8_t* section, int length) {
+    return length > 0 && length == memo.length && std::memcmp(section, memo.data, length) == 0;
+}
+
+template <int CAPACITY>
+void remember(SECTION_COPY<CAPACITY>& memo, const uint8_t* section, int length) {  // length <= CAPACITY
+    memo.length = length;
+    std::memcpy(memo.data, section, length);
+}
+
+// Tables come round many times a second, nearly always unchanged: a section
+// equal to the last one of its memo that passed the CRC passes again without
+// the CRC being run over it.
+template <int CAPACITY>
+bool crc_is_intact(SECTION_COPY<CAPACITY>& intact, const uint8_t* section, int length) {
+    if (is_remembered(intact, section, length)) return true;
+    if (rfc_crc32(section, length) != 0) return false;
+    remember(intact, section, length);
+    return true;
+}
 
 // A section must at least hold its fixed fields and its CRC. Checked after the
 // CRC, which only a section built to pass it would pass this short.

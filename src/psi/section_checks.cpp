@@ -12,28 +12,8 @@ constexpr int SINGLE_SECTION_LIMIT = 180;  // section_length + kept adaptation f
 constexpr int SECTION_HEADER_BYTES = 3;    // table_id and section_length
 constexpr int PAT_CAT_MIN_SECTION_LENGTH = 9;
 
-// Tables come round many times a second, nearly always unchanged: a section
-// equal to the last one of its table that passed the CRC passes again without
-// the CRC being run over it.
 SECTION_MEMO Intact_sections[4];  // PAT, CAT, PMT, SDT
-
-bool crc_is_intact(const uint8_t* section, int length) {
-    SECTION_MEMO& intact = Intact_sections[section[0] < 3 ? section[0] : 3];
-    if (is_remembered(intact, section, length)) return true;
-    if (rfc_crc32(section, length) != 0) return false;
-    remember(intact, section, length);
-    return true;
-}
 }  // namespace
-
-bool is_remembered(const SECTION_MEMO& memo, const uint8_t* section, int length) {
-    return length > 0 && length == memo.length && std::memcmp(section, memo.data, length) == 0;
-}
-
-void remember(SECTION_MEMO& memo, const uint8_t* section, int length) {
-    memo.length = length;
-    std::memcpy(memo.data, section, length);
-}
 
 int payload_offset(const uint8_t* packet, const MPEG2_TS_HEADER* header) {
     return (header->adaptation_field_control & 2) ? 5 + packet[4] : 4;
@@ -97,7 +77,7 @@ bool check_min_length(const uint8_t* section, int min_section_length, const char
 }
 
 bool check_section_crc(const uint8_t* section, int length, const char* name, const uint8_t* packet) {
-    if (crc_is_intact(section, length)) return true;
+    if (crc_is_intact(Intact_sections[section[0] < 3 ? section[0] : 3], section, length)) return true;
     report_crc_failure(name, packet);
     return false;
 }
