@@ -11,6 +11,13 @@ void print_flag(int32_t flag);
 // Hex digits of `text` into `len` bytes of `out`, clearing `text` as it is read; 0 or -1.
 int set_hex(char* text, uint8_t* out, int32_t len);
 
+// The six PCR bytes: 33-bit base (90 kHz), 6 reserved bits, 9-bit extension.
+inline long long read_pcr_base(const uint8_t* pcr) {
+    return static_cast<long long>(pcr[0]) << 25 | static_cast<long long>(pcr[1]) << 17 |
+           static_cast<long long>(pcr[2]) << 9 | static_cast<long long>(pcr[3]) << 1 | pcr[4] >> 7;
+}
+inline int32_t read_pcr_extension(const uint8_t* pcr) { return (pcr[4] & 0x01) << 8 | pcr[5]; }
+
 // `field` is byte 0 of an adaptation field (8 readable bytes). Returns 1 when a PCR was
 // decoded into the base and extension outputs, 0 otherwise; the length is always stored.
 int analize_adaptation(const uint8_t* field, int32_t* length_out, long long* pcr_base_out,

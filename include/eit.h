@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "filter_state.h"
+#include "filter.h"
 
 constexpr int EIT_PID = 0x0012;
 constexpr int EIT_SECTION_SIZE = 4096;  // section_length at most 4093
@@ -19,7 +19,7 @@ void collect_eit_packet(const uint8_t* packet);
 
 // Any packet of the loop: only those on PID 0x0012 are looked at.
 inline void note_eit_packet(const uint8_t* packet) {
-    if (((packet[1] & 0x1F) << 8 | packet[2]) == EIT_PID) collect_eit_packet(packet);
+    if (ts_packet_pid(packet) == EIT_PID) collect_eit_packet(packet);
 }
 
 // One whole section of table_id 0x4E, `length` bytes from its table_id to its

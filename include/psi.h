@@ -31,6 +31,8 @@ bool collect_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const
 
 constexpr int TS_STREAM_TYPE_COUNT = 38;
 extern const char* const TS_STREAM_TYPE[TS_STREAM_TYPE_COUNT];
+// The catalogue's name, or "Undefined" beyond it.
+const char* stream_type_name(int32_t type);
 
 void print_service_type(int32_t service_type);
 

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "check.h"
+#include "diag.h"
+#include "filter.h"
 
 CHECK_SCOPE Input_check;
 CHECK_SCOPE Output_check;
@@ -90,11 +92,7 @@ void check_continuity(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int cc, bool pa
     expect_after(c, cc, false);
 }
 
-long long read_pcr(const uint8_t* pcr) {
-    const long long base =
-        static_cast<long long>(pcr[0]) << 25 | pcr[1] << 17 | pcr[2] << 9 | pcr[3] << 1 | pcr[4] >> 7;
-    return base * 300 + ((pcr[4] & 0x01) << 8 | pcr[5]);
-}
+long long read_pcr(const uint8_t* pcr) { return read_pcr_base(pcr) * 300 + read_pcr_extension(pcr); }
 
 // How far `to` lies after `from` on the clock that wraps at PCR_MODULUS;
 // negative when it lies before.
@@ -139,7 +137,7 @@ void check_unusual_packet(CHECK_SCOPE& scope, const uint8_t* packet) {
         scope.sync_errors += 1;  // its header is no header: it belongs to no PID
         return;
     }
-    const int pid = (packet[1] & 0x1F) << 8 | packet[2];
+    const int pid = ts_packet_pid(packet);
     PID_CHECK& c = scope.pid[pid];
     if (c.expected & EXPECT_TABLE) learn_pid_roles();
     c.counts.packets += 1;

@@ -27,10 +27,6 @@ void watch_table(int32_t pid) {
     if (pid >= 0 && pid < PID_COUNT) Input_check.pid[pid].expected |= EXPECT_TABLE;
 }
 
-const char* stream_name(int32_t type) {
-    return type >= 0 && type < TS_STREAM_TYPE_COUNT ? TS_STREAM_TYPE[type] : "Undefined";
-}
-
 }  // namespace
 
 void start_pid_roles() {
@@ -51,7 +47,7 @@ void learn_pid_roles() {
     name_pid(CA_info.EMM_PID, "EMM");
     name_pid(CA_info.ECM_PID, "ECM");
     name_pid(PCR_PID, "PCR");
-    for (uint32_t i = 0; i < Number_of_program; ++i) name_pid(STRM_PID[i], stream_name(STRM_TYPE[i]));
+    for (uint32_t i = 0; i < Number_of_program; ++i) name_pid(STRM_PID[i], stream_type_name(STRM_TYPE[i]));
     name_pid(PMT_PID, "PMT");
     name_pid(0x0000, "PAT");
     name_pid(0x0001, "CAT");

@@ -52,10 +52,8 @@ int analize_adaptation(const uint8_t* field, int32_t* length_out, long long* pcr
 
     // 33-bit base, 6 reserved bits, 9-bit extension.
     const uint8_t* pcr = field + 2;
-    const long long base = (static_cast<long long>(pcr[0]) << 25) | (static_cast<long long>(pcr[1]) << 17) |
-                           (static_cast<long long>(pcr[2]) << 9) | (static_cast<long long>(pcr[3]) << 1) |
-                           (pcr[4] >> 7);
-    const int32_t extension = ((pcr[4] & 0x01) << 8) | pcr[5];
+    const long long base = read_pcr_base(pcr);
+    const int32_t extension = read_pcr_extension(pcr);
     *pcr_base_out = base;
     *pcr_ext_out = extension;
 

@@ -78,12 +78,7 @@ void print_pmt_report(const uint8_t* section) {
     for (uint32_t i = 0; i < Number_of_program; ++i) {
         print_separator();
         print_id_line("   stream PID : ", STRM_PID[i]);
-        const int type = STRM_TYPE[i];
-        if (type < TS_STREAM_TYPE_COUNT) {
-            std::printf("   type       : %02d: %s\n", type, TS_STREAM_TYPE[type]);
-        } else {
-            std::printf("   type       : %02d: Undefined\n", type);
-        }
+        std::printf("   type       : %02d: %s\n", STRM_TYPE[i], stream_type_name(STRM_TYPE[i]));
     }
     std::fputs("\n", stdout);
 }

@@ -47,3 +47,7 @@ const char* const TS_STREAM_TYPE[TS_STREAM_TYPE_COUNT] = {
     "A "
     "of ITU-T Rec. H.265 | ISO/IEC 23008-2",
 };
+
+const char* stream_type_name(int32_t type) {
+    return type >= 0 && type < TS_STREAM_TYPE_COUNT ? TS_STREAM_TYPE[type] : "Undefined";
+}
