@@ -2,8 +2,9 @@
 // first packets of a PID, adaptation fields (discontinuity, PCR) and counters
 // that do not follow. Continuity as MPEG-2 systems defines it: a payload
 // packet carries the last counter + 1, a packet without payload repeats it,
-// one repeat of a payload packet is a duplicate, a discontinuity_indicator
-// starts afresh; anything else is a drop.
+// one repeat of a payload packet is a duplicate and every further repeat in
+// the row a drop, a discontinuity_indicator starts afresh; anything else is a
+// drop.
 #include <cstdio>
 #include <cstring>
 
@@ -82,8 +83,14 @@ void check_continuity(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int cc, bool pa
     if (!payload) {
         if (cc == last) return;
         count_drop(scope, c, pid, last, cc);
-    } else if (cc == last && !repeated) {
-        c.counts.duplicates += 1;
+    } else if (cc == last) {
+        // One repeat is a duplicate; each further one in the same row is a
+        // drop, and the row goes on until the counter moves.
+        if (repeated) {
+            count_drop(scope, c, pid, next, cc);
+        } else {
+            c.counts.duplicates += 1;
+        }
         expect_after(c, last, true);
         return;
     } else if (cc != next) {
