@@ -5,6 +5,7 @@
 // of its program's; an extraction the present event of its program.
 #include "eit.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "eit_internal.h"
@@ -71,7 +72,10 @@ void take_eit_section(const uint8_t* section, int length, const uint8_t* packet)
         report_crc_failure("EIT", packet);
         return;
     }
-    if (!check_min_length(section, EIT_MIN_SECTION_LENGTH, "EIT")) return;
+    if (!check_min_length(section, EIT_MIN_SECTION_LENGTH, "EIT")) {
+        std::fputc('\n', stdout);  // the other tables' messages run on; this one comes between them
+        return;
+    }
     const int service_id = read_u16(section + 3);
     const int section_number = section[6];
     if (!is_concerned(service_id, section_number)) return;

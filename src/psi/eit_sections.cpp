@@ -42,13 +42,13 @@ void begin_section(uint8_t table_id) {
 
 // The header's three bytes are whole: the section's size is known. A section
 // too long to hold is stepped over like the foreign ones, with a word, as it
-// is ours.
+// is ours: on a line of its own, as it comes between the lines of a report.
 void take_header() {
     const int section_length = (Eit.header[1] & 0x0F) << 8 | Eit.header[2];
     Eit.total = SECTION_HEADER_BYTES + section_length;
     if (Eit.state != GATHERING) return;
     if (Eit.total > EIT_SECTION_SIZE) {
-        std::printf("%08llX: EIT length is too long [%d], aborted.", PKT_count, section_length);
+        std::printf("%08llX: EIT length is too long [%d], aborted.\n", PKT_count, section_length);
         Eit.state = STEPPING_OVER;
         return;
     }
