@@ -75,7 +75,16 @@ void print_failure(const char* format, ...) {
     std::fflush(stdout);  // a text that cannot be written is found lost now
     va_list args;
     va_start(args, format);
-    std::vfprintf(texts_failed() ? stderr : stdout, format, args);
+    if (!texts_failed()) {
+        // Written out at once: if it is the first text to be lost, it is
+        // written again on standard error.
+        va_list copy;
+        va_copy(copy, args);
+        std::vfprintf(stdout, format, copy);
+        va_end(copy);
+        std::fflush(stdout);
+    }
+    if (texts_failed()) std::vfprintf(stderr, format, args);
     va_end(args);
 }
 

@@ -7,6 +7,8 @@
 //                          bytes have come through them
 //   FAULT_WRITE_ENOSPC_AFTER=N  writes to a descriptor above 2 fail with
 //                          ENOSPC once N bytes have gone through them
+//   FAULT_STDOUT_ON_SAME_DISK=1  from then on, writes to standard output
+//                          fail with ENOSPC too, as on one full disk
 //   FAULT_CLOSE_EIO=PATH   closing a descriptor open on the file PATH names
 //                          (close or fclose) closes it, then reports EIO, as a
 //                          file system that finds the error only then;
@@ -36,6 +38,7 @@ struct Faults {
     bool eintr = setting("FAULT_EINTR", 0) != 0;
     long long read_eio_after = setting("FAULT_READ_EIO_AFTER", -1);
     long long write_enospc_after = setting("FAULT_WRITE_ENOSPC_AFTER", -1);
+    bool stdout_on_same_disk = setting("FAULT_STDOUT_ON_SAME_DISK", 0) != 0;
     const char* close_eio = std::getenv("FAULT_CLOSE_EIO");
     long long read_so_far = 0;
     long long written_so_far = 0;
@@ -102,6 +105,11 @@ extern "C" ssize_t write(int fd, const void* data, size_t count) {
     static const write_fn real = reinterpret_cast<write_fn>(dlsym(RTLD_NEXT, "write"));
     Faults& f = faults();
     if (interrupted() || !within(fd, f.write_enospc_after, f.written_so_far, ENOSPC, count)) return -1;
+    if (fd == STDOUT_FILENO && f.stdout_on_same_disk && f.write_enospc_after >= 0 &&
+        f.written_so_far >= f.write_enospc_after) {
+        errno = ENOSPC;
+        return -1;
+    }
     const ssize_t put = real(fd, data, limited(count));
     if (fd > 2 && put > 0) f.written_so_far += put;
     return put;
