@@ -1,14 +1,13 @@
-// Event texts of any length a section holds, converted from ARIB STD-B24 and
-// printed on one line. The converter shows nothing for the line break (APR,
-// 0x0D), as a service name is printed on one line; here the text is
-// converted a stretch between line breaks at a time, on one descriptor, so
-// that its state runs on, and each break is shown as \n.
+// Event texts of any length a section holds, converted from ARIB STD-B24. The
+// converter shows nothing for the line break (APR, 0x0D), as a service name is
+// printed on one line; here the text is converted a stretch between line
+// breaks at a time, on one descriptor, so that its state runs on, and each
+// break is handed on as '\n'.
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "arib_iconv.h"
-#include "eit_internal.h"
+#include "eit.h"
 
 namespace {
 
@@ -21,21 +20,9 @@ char Converted[4096];
 
 const char REST_MARK[] = "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
 
-// Backslashes doubled, so that \n can only be a line break.
-void put_escaped(const char* text, size_t length) {
-    const char* end = text + length;
-    while (text < end) {
-        const char* backslash = static_cast<const char*>(std::memchr(text, '\\', end - text));
-        const char* stop = backslash != nullptr ? backslash + 1 : end;
-        std::fwrite(text, 1, stop - text, stdout);
-        if (backslash != nullptr) std::fputc('\\', stdout);
-        text = stop;
-    }
-}
-
-// Converts text[*from, end) and prints it; *from is left where the conversion
+// Converts text[*from, end) into the sink; *from is left where the conversion
 // stopped. Returns 0, or the error of the unit that stopped it.
-int convert_stretch(iconv_t cd, const uint8_t* text, size_t* from, size_t end) {
+int convert_stretch(iconv_t cd, const uint8_t* text, size_t* from, size_t end, TEXT_SINK sink) {
     char* in = const_cast<char*>(reinterpret_cast<const char*>(text + *from));
     size_t in_left = end - *from;
     int error = E2BIG;
@@ -43,7 +30,7 @@ int convert_stretch(iconv_t cd, const uint8_t* text, size_t* from, size_t end) {
         char* out = Converted;
         size_t out_left = sizeof Converted;
         error = arib_iconv(cd, &in, &in_left, &out, &out_left) == static_cast<size_t>(-1) ? errno : 0;
-        put_escaped(Converted, out - Converted);
+        if (out != Converted) sink.put(sink.context, Converted, out - Converted);
         if (out == Converted && error == E2BIG) break;  // no room for even one unit
     }
     *from = end - in_left;
@@ -57,31 +44,32 @@ size_t next_line_break(const uint8_t* text, size_t from, size_t length) {
 
 }  // namespace
 
-void print_arib_text(const uint8_t* text, int length) {
-    if (length <= 0) return;
+void convert_arib_text(ARIB_TEXT text, TEXT_SINK sink) {
+    if (text.length <= 0) return;
     iconv_t cd = arib_iconv_open("UTF-8", "ARIB-B24");
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        std::fputs(REST_MARK, stdout);
+        sink.put(sink.context, REST_MARK, sizeof REST_MARK - 1);
         return;
     }
-    const size_t size = static_cast<size_t>(length);
+    const uint8_t* bytes = text.bytes;
+    const size_t size = static_cast<size_t>(text.length);
     size_t from = 0;
-    size_t end = next_line_break(text, 0, size);
+    size_t end = next_line_break(bytes, 0, size);
     for (;;) {
-        const int error = convert_stretch(cd, text, &from, end);
+        const int error = convert_stretch(cd, bytes, &from, end, sink);
         if (error == EINVAL && end < size) {
             // A unit whose parameters hold 0x0D runs over the break: take the next stretch with it.
-            end = next_line_break(text, end + 1, size);
+            end = next_line_break(bytes, end + 1, size);
             continue;
         }
         if (error != 0) {
-            std::fputs(REST_MARK, stdout);
+            sink.put(sink.context, REST_MARK, sizeof REST_MARK - 1);
             break;
         }
         if (end == size) break;
-        std::fputs("\\n", stdout);
+        sink.put(sink.context, "\n", 1);
         from = end + 1;
-        end = next_line_break(text, from, size);
+        end = next_line_break(bytes, from, size);
     }
     arib_iconv_close(cd);
 }

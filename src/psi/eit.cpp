@@ -17,7 +17,6 @@ namespace {
 constexpr int EIT_FIXED_BYTES = 14;  // up to the event loop
 constexpr int CRC_BYTES = 4;
 constexpr int EIT_MIN_SECTION_LENGTH = EIT_FIXED_BYTES + CRC_BYTES - 3;
-constexpr int EVENT_FIXED_BYTES = 12;
 constexpr int SERVICE_IDS = 0x10000;
 constexpr int PRESENT_FOLLOWING = 2;  // section 0: present, 1: following
 
@@ -43,22 +42,6 @@ bool is_concerned(int service_id, int section_number) {
     return Analyze_PSI_flag || section_number == 0;
 }
 
-// Events as far as the loop holds them whole; a descriptor loop that claims
-// more than is left is cut at the loop's end.
-void walk_events(const uint8_t* section, int length) {
-    const int loop_end = length - CRC_BYTES;
-    int at = EIT_FIXED_BYTES;
-    if (at + EVENT_FIXED_BYTES > loop_end) print_no_event();
-    while (at + EVENT_FIXED_BYTES <= loop_end) {
-        const uint8_t* event = section + at;
-        const int left = loop_end - at - EVENT_FIXED_BYTES;
-        const int claimed = read_length12(event + 10);
-        const int descriptors_length = claimed < left ? claimed : left;
-        print_event(event, event + EVENT_FIXED_BYTES, descriptors_length);
-        at += EVENT_FIXED_BYTES + descriptors_length;
-    }
-}
-
 }  // namespace
 
 void start_events() {
@@ -68,22 +51,24 @@ void start_events() {
 }
 
 void take_eit_section(const uint8_t* section, int length, const uint8_t* packet) {
+    // Refusals are part of what -E prints. Unlike the other tables' messages,
+    // they end their line, as they come between the other texts of a run.
     if (!is_intact(section, length)) {
-        report_crc_failure("EIT", packet);
+        if (Events_flag) report_crc_failure("EIT", packet);
         return;
     }
-    if (!check_min_length(section, EIT_MIN_SECTION_LENGTH, "EIT")) {
-        std::fputc('\n', stdout);  // the other tables' messages run on; this one comes between them
+    const int section_length = read_length12(section + 1);
+    if (section_length < EIT_MIN_SECTION_LENGTH) {
+        if (Events_flag)
+            std::printf("%08llX: EIT length is too short [%d], aborted.\n", PKT_count, section_length);
         return;
     }
-    const int service_id = read_u16(section + 3);
-    const int section_number = section[6];
+    const int service_id = eit_service_id(section);
+    const int section_number = eit_section_number(section);
     if (!is_concerned(service_id, section_number)) return;
-    const int version = read_version(section);
+    const int version = eit_version(section);
     int8_t& reported = Reported_version[service_id][section_number];
     if (reported == version) return;
     reported = static_cast<int8_t>(version);
-    print_eit_head(service_id, version, section_number);
-    walk_events(section, length);
-    print_eit_end();
+    if (Events_flag) print_eit_block(section, length);
 }

@@ -48,7 +48,8 @@ void take_header() {
     Eit.total = SECTION_HEADER_BYTES + section_length;
     if (Eit.state != GATHERING) return;
     if (Eit.total > EIT_SECTION_SIZE) {
-        std::printf("%08llX: EIT length is too long [%d], aborted.\n", PKT_count, section_length);
+        if (Events_flag)
+            std::printf("%08llX: EIT length is too long [%d], aborted.\n", PKT_count, section_length);
         Eit.state = STEPPING_OVER;
         return;
     }
