@@ -36,9 +36,10 @@ test-asan:
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
-# The tool and the tests built for 32-bit x86 (static, run here) and for armhf
-# and arm64 (run under qemu-user), in build-i686, build-armhf and build-arm64;
-# each is skipped without its cross compiler (or qemu).
+# The tool and the tests built for 32-bit x86 (static, run here, or under
+# qemu-i386 where this kernel cannot run them) and for armhf and arm64 (run
+# under qemu-user), in build-i686, build-armhf and build-arm64; each is
+# skipped without its cross compiler (or qemu).
 test-i686 test-armhf test-arm64:
 	JOBS=$(JOBS) bash tests/cross/run.sh $(@:test-%=%)
 
