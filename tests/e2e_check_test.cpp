@@ -22,7 +22,8 @@ using e2e::after_banner;
 // "7": payload only with counter 7; a letter in front changes the packet:
 // a adaptation field only, d discontinuity_indicator, e transport error,
 // n adaptation_field_control 00, s scrambled; "c7@900" carries the PCR of
-// base 900 (90 kHz), "j7@900" the same with discontinuity_indicator.
+// base 900 (90 kHz), "j7@900" the same with discontinuity_indicator. A "+"
+// at the end puts the packet on the next PID.
 tsb::Packet crafted(uint16_t pid, const std::string& spec) {
     tsb::Header h;
     h.pid = pid;
@@ -106,20 +107,35 @@ TEST(Check, ContinuityRulesOnCraftedPackets) {
          "0 0 0 0 2",
          "00000001: PCR gap PID 0x0100 0.150 s at 00:00:00.150\n"
          "00000002: PCR gap PID 0x0100 -0.050 s at 00:00:00.150\n"},
+        {"PCRs 100 ms apart, then 65 s on",
+         0x0100,
+         {"c0@0", "c1@9000", "c2@5859000"},
+         "0 0 0 0 1",
+         "00000002: PCR gap PID 0x0100 65.000 s at 00:01:05.100\n"},
+        {"the clock stays on the first PID with PCRs",
+         0x0100,
+         {"c0@0", "c0@0+", "c1@9000+", "c2@18000+", "c1@13500"},
+         "0 0 0 0 1",
+         "00000004: PCR gap PID 0x0100 0.150 s at 00:00:00.150\n"},
         {"a PCR jump with discontinuity_indicator", 0x0100, {"c0@0", "j1@900000", "2"}, "0 0 0 0 0", ""},
     };
     for (const ContinuityCase& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         tsb::Packets packets;
-        for (const std::string& spec : c.packets) packets.push_back(crafted(c.pid, spec));
+        size_t own = 0;
+        for (const std::string& text : c.packets) {
+            const bool next = text.back() == '+';
+            packets.push_back(crafted(c.pid + next, text));
+            own += !next;
+        }
         const RunResult r = run_tool({"--check", write_packets(dir, packets)});
         EXPECT_EQ(r.exit_code, 0);
         int pid = 0;
         unsigned long long n = 0, drops = 0, errors = 0, scrambled = 0, duplicates = 0, gaps = 0;
         std::sscanf(row_of(r.out, c.pid).c_str(), "0x%x %llu %llu %llu %llu %llu %llu", &pid, &n, &drops,
                     &errors, &scrambled, &duplicates, &gaps);
-        EXPECT_EQ(n, c.packets.size());
+        EXPECT_EQ(n, own);
         EXPECT_EQ(std::to_string(drops) + " " + std::to_string(errors) + " " + std::to_string(scrambled) +
                       " " + std::to_string(duplicates) + " " + std::to_string(gaps),
                   c.counts);
