@@ -249,29 +249,37 @@ TEST(Events, GeneratedStreamWhosePresentEventChanges) {
         "   Event ID: 0x3000(12288)\n   Start: 2024/04/01 21:54:00\n   Duration: 01:00:00\n"
         "   Title: アニメ「旅の記録」\n   Text: 予報\n   Genre: 0x7/0x0 Animation/Special effects\n\n";
     struct Mode {
+        const char* option;
         std::vector<std::string> args;
         std::vector<std::string> blocks;
     };
+    const std::vector<std::string> report = {weather, head("0 following") + drama, head("1 present") + drama,
+                                             anime};
+    const std::string in192 = write_packets(dir, read_packets(in), "in192.ts", 192);
     const Mode modes[] = {
-        {{in, "0x0400"}, {weather, head("0 following") + drama, head("1 present") + drama, anime}},
-        {{in, "0x0400", out}, {weather, head("1 present") + drama}},
+        {"-E", {in, "0x0400"}, report},
+        {"-E", {in, "0x0400", out}, {weather, head("1 present") + drama}},
+        // The long option, on 192-byte records read behind their timestamps.
+        {"--events", {in192, "0x0400"}, report},
+        // The EIT's packets are taken before -s and -e null them.
+        {"-E", {"-s", "-e", in, "0x0400", out}, {weather, head("1 present") + drama}},
     };
-    std::vector<long> present_at[2];
+    std::vector<long> present_at[4];
     for (const Mode& mode : modes) {
-        const bool extraction = mode.args.size() == 3;
-        SCOPED_TRACE(extraction ? "extraction" : "report");
+        const bool extraction = mode.args.back() == out;
+        SCOPED_TRACE(std::string(mode.option) + (extraction ? " extraction " : " report ") + mode.args[0]);
         const RunResult plain = run_tool(mode.args);
         const tsb::Bytes plain_output = extraction ? read_bytes(out) : tsb::Bytes{};
         std::vector<std::string> args = mode.args;
-        args.insert(args.begin(), "-E");
+        args.insert(args.begin(), mode.option);
         RunResult r = run_tool(args);
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(cut_blocks(&r.out, extraction, &present_at[extraction]), mode.blocks);
+        EXPECT_EQ(cut_blocks(&r.out, extraction, &present_at[&mode - modes]), mode.blocks);
         EXPECT_EQ(r.out, plain.out);  // -E adds its blocks and changes nothing else
         EXPECT_EQ(extraction ? read_bytes(out) : tsb::Bytes{}, plain_output);
     }
-    // Both modes name each present event at the same packet, the second past the middle.
-    EXPECT_EQ(present_at[0], present_at[1]);
+    // Every run names each present event at the same packet, the second past the middle.
+    for (const std::vector<long>& at : present_at) EXPECT_EQ(at, present_at[1]);
     const long half = static_cast<long>(read_packets(in).size() / 2);
     ASSERT_EQ(present_at[1].size(), 2u);
     EXPECT_LT(present_at[1][0], half);
