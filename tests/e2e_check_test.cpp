@@ -22,7 +22,8 @@ using e2e::after_banner;
 // "7": payload only with counter 7; a letter in front changes the packet:
 // a adaptation field only, d discontinuity_indicator, e transport error,
 // n adaptation_field_control 00, s scrambled; "c7@900" carries the PCR of
-// base 900 (90 kHz), "j7@900" the same with discontinuity_indicator.
+// base 900 (90 kHz), "j7@900" the same with discontinuity_indicator. A "+"
+// at the end puts the packet on the next PID.
 tsb::Packet crafted(uint16_t pid, const std::string& spec) {
     tsb::Header h;
     h.pid = pid;
@@ -73,6 +74,18 @@ TEST(Check, ContinuityRulesOnCraftedPackets) {
          {"3", "3", "3", "4"},
          "1 0 0 1 0",
          "00000002: Drop PID 0x0100 expected 4 found 3 missing 15 at --:--:--.---\n"},
+        {"four copies: the third and fourth are drops",
+         0x0100,
+         {"3", "3", "3", "3", "4"},
+         "2 0 0 1 0",
+         "00000002: Drop PID 0x0100 expected 4 found 3 missing 15 at --:--:--.---\n"
+         "00000003: Drop PID 0x0100 expected 4 found 3 missing 15 at --:--:--.---\n"},
+        {"a counter stuck for 20 packets", 0x0100, std::vector<std::string>(20, "15"), "18 0 0 1 0", ""},
+        {"no payload with the counter does not end the row",
+         0x0100,
+         {"3", "3", "a3", "3", "4"},
+         "1 0 0 1 0",
+         ""},
         {"discontinuity_indicator", 0x0100, {"3", "d9", "10"}, "0 0 0 0 0", ""},
         {"error packets left out", 0x0100, {"3", "e12", "4"}, "0 1 0 0 0", ""},
         {"control 00 ignored", 0x0100, {"3", "n9", "4"}, "0 0 0 0 0", ""},
@@ -94,20 +107,35 @@ TEST(Check, ContinuityRulesOnCraftedPackets) {
          "0 0 0 0 2",
          "00000001: PCR gap PID 0x0100 0.150 s at 00:00:00.150\n"
          "00000002: PCR gap PID 0x0100 -0.050 s at 00:00:00.150\n"},
+        {"PCRs 100 ms apart, then 65 s on",
+         0x0100,
+         {"c0@0", "c1@9000", "c2@5859000"},
+         "0 0 0 0 1",
+         "00000002: PCR gap PID 0x0100 65.000 s at 00:01:05.100\n"},
+        {"the clock stays on the first PID with PCRs",
+         0x0100,
+         {"c0@0", "c0@0+", "c1@9000+", "c2@18000+", "c1@13500"},
+         "0 0 0 0 1",
+         "00000004: PCR gap PID 0x0100 0.150 s at 00:00:00.150\n"},
         {"a PCR jump with discontinuity_indicator", 0x0100, {"c0@0", "j1@900000", "2"}, "0 0 0 0 0", ""},
     };
     for (const ContinuityCase& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         tsb::Packets packets;
-        for (const std::string& spec : c.packets) packets.push_back(crafted(c.pid, spec));
+        size_t own = 0;
+        for (const std::string& text : c.packets) {
+            const bool next = text.back() == '+';
+            packets.push_back(crafted(c.pid + next, text));
+            own += !next;
+        }
         const RunResult r = run_tool({"--check", write_packets(dir, packets)});
         EXPECT_EQ(r.exit_code, 0);
         int pid = 0;
         unsigned long long n = 0, drops = 0, errors = 0, scrambled = 0, duplicates = 0, gaps = 0;
         std::sscanf(row_of(r.out, c.pid).c_str(), "0x%x %llu %llu %llu %llu %llu %llu", &pid, &n, &drops,
                     &errors, &scrambled, &duplicates, &gaps);
-        EXPECT_EQ(n, c.packets.size());
+        EXPECT_EQ(n, own);
         EXPECT_EQ(std::to_string(drops) + " " + std::to_string(errors) + " " + std::to_string(scrambled) +
                       " " + std::to_string(duplicates) + " " + std::to_string(gaps),
                   c.counts);
@@ -124,8 +152,10 @@ void move_pcr(tsb::Packet& p, uint64_t base_ticks) {
     tsb::encode_pcr(p.data() + 6, tsb::Pcr{base, static_cast<uint16_t>((p[10] & 1) << 8 | p[11])});
 }
 
-// The sample with packets cut out, an error flag, scrambled packets and a PCR
-// moved two seconds on.
+// The sample with packets cut out, an error flag, scrambled packets (the last
+// run going on at the end), a repeated packet, a record without sync byte, a
+// PCR moved two seconds on, and two versions of the target's PMT between two
+// PATs, the first moving the audio to 0x0103, the second back to 0x0101.
 struct Damaged {
     tsb::Packets packets;
     std::map<int, std::vector<unsigned>> counts;  // per PID: packets drops errors scrambled duplicates gaps
@@ -135,24 +165,42 @@ Damaged damage_sample() {
     const tsb::Packets sample = read_packets(sample_path());
     std::map<int, int> seen;
     Damaged d;
+    const auto keep = [&d](const tsb::Packet& p) {
+        d.packets.push_back(p);
+        std::vector<unsigned>& c = d.counts[tsb::pid_of(p)];
+        c.resize(6);
+        c[0] += 1;
+    };
     int pcrs = 0;
     for (tsb::Packet p : sample) {
         const int pid = tsb::pid_of(p);
         const int n = seen[pid]++;
         if (pid == 0x0100 && n >= 300 && n < 303) continue;  // one drop, three missing
         if (pid == 0x0110 && n == 100) p[1] |= 0x80;         // an error, and the next packet is a drop
-        if (pid == 0x0110 && n >= 200 && n < 204) p[3] |= 0x80;
+        if (pid == 0x0110 && ((n >= 200 && n < 204) || n >= 469)) p[3] |= 0x80;
         if (pid == 0x0100 && carries_pcr(p) && ++pcrs == 5) move_pcr(p, 2 * 90000);  // a gap, then one back
-        d.packets.push_back(p);
-        std::vector<unsigned>& c = d.counts[pid];
-        c.resize(6);
-        c[0] += 1;
+        if (pid == 0x0100 && n == 400) {  // a record without sync byte, which no PID counts
+            d.packets.push_back(p);
+            d.packets.back()[0] = 0x00;
+        }
+        if (pid == 0x0120 && n == 100) keep(p);       // a duplicate
+        if (pid == 0x01F0 && (n == 12 || n == 13)) {  // PMT versions 5 and 6, a packet each
+            tsb::Pmt pmt{0x0400, 0x0100, tsb::ca_descriptor(5, 0x0180), {}, {{0x02, 0x0100, {}, {}}}};
+            pmt.streams.push_back({0x0F, static_cast<uint16_t>(n == 12 ? 0x0103 : 0x0101), {}, {}});
+            tsb::SectionOpts o;
+            o.version = n == 12 ? 5 : 6;
+            uint8_t cc = tsb::cc_of(p);
+            p = tsb::psi_packets(0x01F0, tsb::pmt_section(pmt, o), cc)[0];
+        }
+        keep(p);
+        if (pid == 0x01F0 && n == 12) keep(e2e::payload_packet(0x0103, 0x11));
     }
     d.counts[0x0100][1] = 1;
     d.counts[0x0100][5] = 2;
     d.counts[0x0110][1] = 1;
     d.counts[0x0110][2] = 1;
-    d.counts[0x0110][3] = 4;
+    d.counts[0x0110][3] = 7;
+    d.counts[0x0120][4] = 1;
     return d;
 }
 
@@ -178,44 +226,52 @@ const std::map<int, std::string> kSampleContent = {
      "ITU-T Rec. H.262 | ISO/IEC 13818(MPEG-2)-2 Video or ISO/IEC 11172-2 constrained parameter video "
      "stream"},
     {0x0101, "ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax"},
+    {0x0103, "ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax"},
     {0x0102, "ISO/IEC 13818(MPEG-2)-7 Audio with ADTS transport syntax"}};
 
 TEST(Check, DamagedSampleTableAndTotals) {
-    TempDir dir;
     const Damaged d = damage_sample();
-    const std::string in = write_packets(dir, d.packets);
-    const RunResult r = run_tool({"-c", in, "0x400", dir.file("out.ts")});
-    ASSERT_EQ(r.exit_code, 0);
-    const tsb::Packets written = read_packets(dir.file("out.ts"));
-    std::set<int> written_pids;
-    for (const tsb::Packet& p : written) written_pids.insert(tsb::pid_of(p));
+    // The input is counted as read: with -e, before non-target packets become
+    // null packets; in 192-byte records, behind the timestamps.
+    for (const auto& [option, framing] :
+         {std::pair<const char*, size_t>{"-c", 188}, {"-ce", 188}, {"-c", 192}}) {
+        SCOPED_TRACE(std::string(option) + " " + std::to_string(framing));
+        TempDir dir;
+        const std::string in = write_packets(dir, d.packets, "in.ts", framing);
+        const RunResult r = run_tool({option, in, "0x400", dir.file("out.ts")});
+        ASSERT_EQ(r.exit_code, 0);
+        const tsb::Packets written = read_packets(dir.file("out.ts"), framing);
+        std::set<int> written_pids;
+        for (const tsb::Packet& p : written) written_pids.insert(tsb::pid_of(p));
 
-    std::string table =
-        "PID         packets    drops   errors scrambled duplicates pcr_gaps written content\n";
-    for (const auto& [pid, c] : d.counts) {
-        char row[160];
-        std::snprintf(row, sizeof row, "0x%04X %12u %8u %8u %9u %10u %8u %-7s ", pid, c[0], c[1], c[2], c[3],
-                      c[4], c[5], written_pids.count(pid) ? "yes" : "no");
-        table += row + (kSampleContent.count(pid) ? kSampleContent.at(pid) : "unknown") + "\n";
+        std::string table =
+            "PID         packets    drops   errors scrambled duplicates pcr_gaps written content\n";
+        for (const auto& [pid, c] : d.counts) {
+            char row[160];
+            std::snprintf(row, sizeof row, "0x%04X %12u %8u %8u %9u %10u %8u %-7s ", pid, c[0], c[1], c[2],
+                          c[3], c[4], c[5], written_pids.count(pid) ? "yes" : "no");
+            table += row + (kSampleContent.count(pid) ? kSampleContent.at(pid) : "unknown") + "\n";
+        }
+        const std::string totals =
+            "Check input: packets=" + std::to_string(d.packets.size() - 1) +
+            " drops=2 errors=1 scrambled=7 duplicates=1 pcr_gaps=2 sync_errors=1\n"
+            "Check output: packets=" +
+            std::to_string(written.size() - 1) +  // the record without sync byte is written, but no PID's
+            " drops=1 errors=0 scrambled=0 duplicates=0 pcr_gaps=2 sync_errors=1\nDone.\n";
+        const size_t at = r.out.find("\r100 %\n****************** Check Information ******************\n");
+        ASSERT_NE(at, std::string::npos) << r.out;
+        EXPECT_EQ(r.out.substr(r.out.find('\n', at + 7) + 1),
+                  table + "-----------------------------------------------------\n" + totals);
+
+        std::vector<std::string> events;
+        const std::regex event(
+            "[0-9A-F]{8}: (Drop|PCR gap) PID (0x[0-9A-F]{4}) [^\n]* at \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\n");
+        for (std::sregex_iterator i(r.out.begin(), r.out.end(), event), end; i != end; ++i)
+            events.push_back((*i)[1].str() + " " + (*i)[2].str());
+        std::sort(events.begin(), events.end());
+        EXPECT_EQ(events, (std::vector<std::string>{"Drop 0x0100", "Drop 0x0110", "PCR gap 0x0100",
+                                                    "PCR gap 0x0100"}));
     }
-    const std::string totals = "Check input: packets=" + std::to_string(d.packets.size()) +
-                               " drops=2 errors=1 scrambled=4 duplicates=0 pcr_gaps=2 sync_errors=0\n"
-                               "Check output: packets=" +
-                               std::to_string(written.size()) +
-                               " drops=1 errors=0 scrambled=0 duplicates=0 pcr_gaps=2 sync_errors=0\nDone.\n";
-    const size_t at = r.out.find("\r100 %\n****************** Check Information ******************\n");
-    ASSERT_NE(at, std::string::npos) << r.out;
-    EXPECT_EQ(r.out.substr(r.out.find('\n', at + 7) + 1),
-              table + "-----------------------------------------------------\n" + totals);
-
-    std::vector<std::string> events;
-    const std::regex event(
-        "[0-9A-F]{8}: (Drop|PCR gap) PID (0x[0-9A-F]{4}) [^\n]* at \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\n");
-    for (std::sregex_iterator i(r.out.begin(), r.out.end(), event), end; i != end; ++i)
-        events.push_back((*i)[1].str() + " " + (*i)[2].str());
-    std::sort(events.begin(), events.end());
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"Drop 0x0100", "Drop 0x0110", "PCR gap 0x0100", "PCR gap 0x0100"}));
 }
 
 // Without the check's lines, a checked run is the run without --check.

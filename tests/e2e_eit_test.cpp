@@ -35,10 +35,10 @@ tsb::Bytes concat(const std::vector<tsb::Bytes>& parts) {
     return out;
 }
 
-// A present (0) or following (1) section of service 1, or a schedule section (0x50).
+// A present (0) or following (1) section of a service, or a schedule section (0x50).
 tsb::Bytes section(uint8_t number, std::vector<tsb::EitEvent> events, uint8_t table_id = 0x4E,
-                   bool bad_crc = false) {
-    tsb::Eit eit{table_id, 1, 1, 1, 1, std::move(events)};
+                   bool bad_crc = false, uint16_t service = 1) {
+    tsb::Eit eit{table_id, service, 1, 1, 1, std::move(events)};
     tsb::SectionOpts o;
     o.section_number = number;
     o.last_section_number = 1;
@@ -74,10 +74,11 @@ const std::string kLongFields =
     "   Genre: 0x3/0x0 Drama\n   Genre: 0xE/0x1 Extension\n   Item: 番組内容\n   Item text: " +
     repeated("ＮＨＫ", 56) + "\n   Item: 出演者\n   Item text: \n";
 
-std::string block(int index, const std::string& head, const std::string& fields) {
+std::string block(int index, const std::string& head, const std::string& fields,
+                  const std::string& service = "0x0001(1)") {
     char at[16];
     std::snprintf(at, sizeof at, "%08X: ", index);
-    return kTitle + at + "Service ID: 0x0001(1) Version: " + head + "\n" + fields + "\n";
+    return kTitle + at + "Service ID: " + service + " Version: " + head + "\n" + fields + "\n";
 }
 
 tsb::Packets packets(const std::vector<tsb::Bytes>& sections) {
@@ -86,9 +87,10 @@ tsb::Packets packets(const std::vector<tsb::Bytes>& sections) {
     return s.packets();
 }
 
-// The packets with counters 0, 1, 2..., less those at the given indexes.
-tsb::Packets numbered(tsb::Packets p, const std::vector<int>& dropped = {}) {
-    for (size_t i = 0; i < p.size(); ++i) p[i][3] = static_cast<uint8_t>((p[i][3] & 0xF0) | (i & 0x0F));
+// The packets with counters first, first + 1..., less those at the given indexes.
+tsb::Packets numbered(tsb::Packets p, const std::vector<int>& dropped = {}, size_t first = 0) {
+    for (size_t i = 0; i < p.size(); ++i)
+        p[i][3] = static_cast<uint8_t>((p[i][3] & 0xF0) | ((first + i) & 0x0F));
     for (auto i = dropped.rbegin(); i != dropped.rend(); ++i) p.erase(p.begin() + *i);
     return p;
 }
@@ -106,6 +108,37 @@ TEST(Events, CraftedSections) {
     const tsb::EitEvent undefined{3, tsb::Bytes(5, 0xFF), tsb::Bytes(3, 0xFF), 4, {}, {}};
     const tsb::Bytes cut = tsb::short_event_descriptor(concat({kNhk, {0x1B}}), {0x45, 0x6C, 0x35});
     const tsb::EitEvent leap{4, tsb::mjd_time(60369, 23, 59, 59), tsb::bcd_duration(0, 0, 30), 4, cut, {}};
+    const tsb::Packet damaged = [&] {
+        tsb::Packet p = l[1];
+        p[1] |= 0x80;  // transport_error_indicator
+        return p;
+    }();
+    // A present section of 4,096 bytes, or more: 339 events of service 1.
+    const auto full = [](int more) {
+        std::vector<tsb::EitEvent> events(338, event(7, {}));
+        events.push_back(event(7, tsb::descriptor(0xC1, tsb::Bytes(8 + more, 0))));
+        return section(0, events);
+    };
+    // Its descriptor loop claims the CRC too, which would complete the short event descriptor.
+    const tsb::Bytes story = tsb::short_event_descriptor(kNhk, kWeather);
+    tsb::EitEvent overlong = event(6, tsb::Bytes(story.begin(), story.end() - 4));
+    overlong.descriptors_loop_length = static_cast<int>(story.size());
+    // A title that holds a macro definition, 0x0D among its bytes; an extended
+    // event descriptor whose length_of_items claims the next descriptor's four
+    // bytes, which would read as an item going on with "Ａ".
+    const tsb::Bytes macro_title =
+        tsb::short_event_descriptor(concat({{0x95, 0x40, 0x60, 0x0D, 0x95, 0x4F}, kNhk}), kWeather);
+    const tsb::Bytes past_items =
+        concat({tsb::descriptor(0x4E, concat({{0x00, 'j', 'p', 'n', 16, 6}, kNhk, {4}, kWeather})),
+                tsb::descriptor(0x00, {0x23, 0x41})});
+    const auto dated = [](uint16_t id, const tsb::Bytes& start_time) {
+        tsb::EitEvent e = event(id, {});
+        e.start_time = start_time;
+        return e;
+    };
+    const auto start = [](const std::string& id, const std::string& at) {
+        return "   Event ID: " + id + "\n   Start: " + at + "\n   Duration: 01:00:00\n";
+    };
     const CraftedCase cases[] = {
         {"a schedule section, then two sections, from one start packet",
          packets({concat({section(0, {event(9, {})}, 0x50), kPresent, kLong})}),
@@ -131,6 +164,41 @@ TEST(Events, CraftedSections) {
                "   Event ID: 0x0004(4)\n   Start: 2024/02/29 23:59:59\n   Duration: 00:00:30\n   Title: "
                "ＮＨＫ" +
                    kRest + "\n   Text: 東" + kRest + "\n")},
+        {"a section header split over two packets",
+         packets(
+             {concat({section(0, {event(9, tsb::descriptor(0xC1, tsb::Bytes(149, 0)))}, 0x50), kPresent})}),
+         block(1, "0 present", kPresentFields)},
+        {"a counter that wraps from 15 to 0 inside a section", numbered({l[0], l[1], l[2]}, {}, 15),
+         block(2, "0 following", kLongFields)},
+        {"a packet in error drops the section under way",
+         numbered({l[0], damaged, l[2], packets({kPresent})[0]}), block(3, "0 present", kPresentFields)},
+        {"a section of 4,096 bytes", packets({full(0)}),
+         block(22, "0 present", repeated("   Event ID: 0x0007(7)\n" + kTimes, 339))},
+        {"a section of 4,097 bytes is refused on a line of its own", packets({full(1), kPresent}),
+         "00000000: EIT length is too long [4094], aborted.\n" + block(23, "0 present", kPresentFields)},
+        {"a section too short is refused on a line of its own",
+         packets({tsb::long_section(0x4E, 1, {}), kPresent}),
+         "00000000: EIT length is too short [9], aborted.\n" + block(1, "0 present", kPresentFields)},
+        {"versions are kept per service", packets({kPresent, section(0, {event(1, story)}, 0x4E, false, 2)}),
+         block(0, "0 present", kPresentFields) + block(1, "0 present", kPresentFields, "0x0002(2)")},
+        {"section 2 is neither present nor following", packets({section(2, {}), kPresent}),
+         block(1, "0 present", kPresentFields)},
+        {"a descriptor loop cut to the section", packets({section(0, {overlong})}),
+         block(0, "0 present", "   Event ID: 0x0006(6)\n" + kTimes)},
+        {"month ends, January, the century rule, an MJD whose low byte is 0xFF",
+         packets(
+             {section(0, {dated(5, tsb::mjd_time(60340, 21, 0, 0)), dated(6, tsb::mjd_time(60400, 21, 0, 0)),
+                          dated(7, tsb::mjd_time(51603, 21, 0, 0)), dated(8, tsb::mjd_time(15079, 21, 0, 0)),
+                          dated(9, {0xEB, 0xFF, 0xFF, 0xFF, 0xFF})})}),
+         block(0, "0 present",
+               start("0x0005(5)", "2024/01/31 21:00:00") + start("0x0006(6)", "2024/03/31 21:00:00") +
+                   start("0x0007(7)", "2000/02/29 21:00:00") + start("0x0008(8)", "1900/03/01 21:00:00") +
+                   start("0x0009(9)", "2024/04/15 FF:FF:FF"))},
+        {"items cut to their descriptor, a title holding a macro definition with 0x0D",
+         packets({section(0, {event(5, concat({macro_title, past_items}))})}),
+         block(0, "0 present",
+               "   Event ID: 0x0005(5)\n" + kTimes +
+                   "   Title: ＮＨＫ\n   Text: 天気\n   Item: ＮＨＫ\n   Item text: 天気\n")},
     };
     for (const CraftedCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -181,29 +249,37 @@ TEST(Events, GeneratedStreamWhosePresentEventChanges) {
         "   Event ID: 0x3000(12288)\n   Start: 2024/04/01 21:54:00\n   Duration: 01:00:00\n"
         "   Title: アニメ「旅の記録」\n   Text: 予報\n   Genre: 0x7/0x0 Animation/Special effects\n\n";
     struct Mode {
+        const char* option;
         std::vector<std::string> args;
         std::vector<std::string> blocks;
     };
+    const std::vector<std::string> report = {weather, head("0 following") + drama, head("1 present") + drama,
+                                             anime};
+    const std::string in192 = write_packets(dir, read_packets(in), "in192.ts", 192);
     const Mode modes[] = {
-        {{in, "0x0400"}, {weather, head("0 following") + drama, head("1 present") + drama, anime}},
-        {{in, "0x0400", out}, {weather, head("1 present") + drama}},
+        {"-E", {in, "0x0400"}, report},
+        {"-E", {in, "0x0400", out}, {weather, head("1 present") + drama}},
+        // The long option, on 192-byte records read behind their timestamps.
+        {"--events", {in192, "0x0400"}, report},
+        // The EIT's packets are taken before -s and -e null them.
+        {"-E", {"-s", "-e", in, "0x0400", out}, {weather, head("1 present") + drama}},
     };
-    std::vector<long> present_at[2];
+    std::vector<long> present_at[4];
     for (const Mode& mode : modes) {
-        const bool extraction = mode.args.size() == 3;
-        SCOPED_TRACE(extraction ? "extraction" : "report");
+        const bool extraction = mode.args.back() == out;
+        SCOPED_TRACE(std::string(mode.option) + (extraction ? " extraction " : " report ") + mode.args[0]);
         const RunResult plain = run_tool(mode.args);
         const tsb::Bytes plain_output = extraction ? read_bytes(out) : tsb::Bytes{};
         std::vector<std::string> args = mode.args;
-        args.insert(args.begin(), "-E");
+        args.insert(args.begin(), mode.option);
         RunResult r = run_tool(args);
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(cut_blocks(&r.out, extraction, &present_at[extraction]), mode.blocks);
+        EXPECT_EQ(cut_blocks(&r.out, extraction, &present_at[&mode - modes]), mode.blocks);
         EXPECT_EQ(r.out, plain.out);  // -E adds its blocks and changes nothing else
         EXPECT_EQ(extraction ? read_bytes(out) : tsb::Bytes{}, plain_output);
     }
-    // Both modes name each present event at the same packet, the second past the middle.
-    EXPECT_EQ(present_at[0], present_at[1]);
+    // Every run names each present event at the same packet, the second past the middle.
+    for (const std::vector<long>& at : present_at) EXPECT_EQ(at, present_at[1]);
     const long half = static_cast<long>(read_packets(in).size() / 2);
     ASSERT_EQ(present_at[1].size(), 2u);
     EXPECT_LT(present_at[1][0], half);
