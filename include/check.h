@@ -92,4 +92,44 @@ const char* pid_role(int pid);
 // and, when packets were written, of the output.
 void print_check_summary(bool extraction);
 
+// The input's drops and PCR gaps as printed, the first LISTED_EVENTS of each
+// kept for the JSON document (--json), the rest only counted.
+struct CHECK_DROP {
+    long long packet;
+    int pid;
+    int expected;
+    int found;
+    int missing;
+    long long time_ms;  // into the recording, -1 before its first PCR
+};
+struct CHECK_GAP {
+    long long packet;
+    int pid;
+    long long length_ms;  // negative when the PCR went back
+    long long time_ms;
+};
+constexpr int LISTED_EVENTS = 1000;
+struct CHECK_LOG {
+    CHECK_DROP drops[LISTED_EVENTS];
+    CHECK_GAP gaps[LISTED_EVENTS];
+    uint64_t drops_seen;
+    uint64_t gaps_seen;
+};
+extern bool Check_log_kept;
+extern CHECK_LOG Check_log;
+void log_drop(const CHECK_DROP& drop);
+void log_pcr_gap(const CHECK_GAP& gap);
+
+// What the totals lines give of a scope.
+struct CHECK_TOTALS {
+    CHECK_COUNTS counts;
+    uint64_t sync_errors;
+};
+CHECK_TOTALS check_totals(const CHECK_SCOPE& scope);
+// " drops=N errors=N scrambled=N duplicates=N pcr_gaps=N sync_errors=N".
+void print_check_keys(const CHECK_TOTALS& totals);
+
+// A scope's state before a first packet; events are printed for the input alone.
+void reset_check_scope(CHECK_SCOPE& scope, bool prints_events);
+
 #endif

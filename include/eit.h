@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "filter.h"
+#include "psi.h"
 
 constexpr int EIT_PID = 0x0012;
 constexpr int EIT_SECTION_SIZE = 4096;  // section_length at most 4093
@@ -58,12 +59,6 @@ struct CIVIL_DATE {
     int day;
 };
 CIVIL_DATE civil_date_of_mjd(int mjd);
-
-// A text of a descriptor, still ARIB STD-B24 coded.
-struct ARIB_TEXT {
-    const uint8_t* bytes;
-    int length;
-};
 
 // The short event descriptors of a loop, in order: event name and text; *at
 // starts at 0. False when none is left.

@@ -76,6 +76,7 @@ extern int32_t Analyze_PSI_flag;
 extern int32_t Output_enable;
 extern int32_t Check_flag;   // -c, --check: continuity, errors, scrambling and PCR gaps
 extern int32_t Events_flag;  // -E, --events: the programme now and next, from the EIT
+extern int32_t Split_flag;   // --split: one output file per programme
 
 // Clears the pass table and both section buffers, as at the start of main.
 void clear_filter_tables();

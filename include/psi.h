@@ -29,6 +29,26 @@ struct SECTION_USER {
 // complete section to be processed for this packet.
 bool collect_section(const uint8_t* packet, const MPEG2_TS_HEADER* header, const SECTION_USER& user);
 
+// A text of a descriptor, still ARIB STD-B24 coded.
+struct ARIB_TEXT {
+    const uint8_t* bytes;
+    int length;
+};
+
+// The services of an SDT section in loop order, and each service descriptor
+// of each, its names still coded.
+struct SDT_VISITOR {
+    void (*service)(void* context, int service_id);
+    void (*descriptor)(void* context, int service_type, ARIB_TEXT provider, ARIB_TEXT name);
+    void* context;
+};
+void walk_sdt_services(const uint8_t* section, int length, const SDT_VISITOR& visitor);
+// The last SDT section walked (its names all convert), null before the first.
+const uint8_t* last_sdt_walked(int* length);
+// A service or provider name as UTF-8; a name that does not convert ends the run.
+constexpr int SERVICE_NAME_TEXT_LIMIT = 256;
+void convert_service_name(ARIB_TEXT name, char (&text)[SERVICE_NAME_TEXT_LIMIT + 1]);
+
 constexpr int TS_STREAM_TYPE_COUNT = 38;
 extern const char* const TS_STREAM_TYPE[TS_STREAM_TYPE_COUNT];
 // The catalogue's name, or "Undefined" beyond it.

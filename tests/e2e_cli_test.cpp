@@ -38,7 +38,10 @@ TEST(CliStartup, HelpPrintsUsageAfterEarlierOptionsAndTouchesNoFile) {
                   "  -E, --events        : Print the programmes now and next, and each change, from the EIT\n"
                   "  -v, --version       : Print the version report and exit\n"
                   "  -z                  : Trace every packet header\n"
-                  "      --help          : Print this message with the options beyond it, and exit\n\n");
+                  "      --help          : Print this message with the options beyond it, and exit\n"
+                  "      --json FILE     : Write everything the run found to FILE as JSON (- for standard output)\n"
+                  "      --split         : One output file per programme, named by <OutFileName> as a template\n"
+                  "                        of %n (part), %e (event_id), %s (start), %t (title) and %% (a %)\n\n");
 
     // Options before -h have done their work; those after it are never seen,
     // and neither the missing input nor the output is touched.

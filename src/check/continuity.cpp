@@ -24,26 +24,17 @@ constexpr uint8_t DISCONTINUITY = 0x80;
 constexpr uint8_t PCR_FLAG = 0x10;
 constexpr int PCR_FIELD_LENGTH = 7;  // flags and the six PCR bytes
 
-void reset_scope(CHECK_SCOPE& scope, bool prints_events) {
-    std::memset(&scope, 0, sizeof scope);
-    for (PID_CHECK& c : scope.pid) {
-        c.expected = EXPECT_PLAIN | EXPECT_UNSEEN;
-        c.cc_bits = HEADER_CC;
-        c.last_pcr = -1;
-    }
-    scope.pid[NULL_PID].expected = EXPECT_PLAIN;
-    scope.pid[NULL_PID].cc_bits = 0;
-    scope.prints_events = prints_events;
-    scope.clock_pid = -1;
+// Milliseconds into the recording, -1 before its first PCR.
+long long event_time(const CHECK_SCOPE& scope) {
+    return scope.clock_pid < 0 ? -1 : scope.elapsed / (CLOCK_HZ / 1000);
 }
 
-// "HH:MM:SS.mmm" into the recording, or a placeholder before its first PCR.
-void print_event_time(const CHECK_SCOPE& scope) {
-    if (scope.clock_pid < 0) {
+// " at HH:MM:SS.mmm" into the recording, or a placeholder before its first PCR.
+void print_event_time(long long ms) {
+    if (ms < 0) {
         std::fputs(" at --:--:--.---\n", stdout);
         return;
     }
-    const long long ms = scope.elapsed / (CLOCK_HZ / 1000);
     std::printf(" at %02lld:%02lld:%02lld.%03lld\n", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
                 ms % 1000);
 }
@@ -51,9 +42,11 @@ void print_event_time(const CHECK_SCOPE& scope) {
 void count_drop(CHECK_SCOPE& scope, PID_CHECK& c, int pid, int expected, int found) {
     c.counts.drops += 1;
     if (!scope.prints_events) return;
-    std::printf("%08llX: Drop PID 0x%04X expected %d found %d missing %d", PKT_count, pid, expected, found,
-                (found - expected) & 0x0F);
-    print_event_time(scope);
+    const CHECK_DROP drop = {PKT_count, pid, expected, found, (found - expected) & 0x0F, event_time(scope)};
+    std::printf("%08llX: Drop PID 0x%04X expected %d found %d missing %d", drop.packet, pid, expected, found,
+                drop.missing);
+    print_event_time(drop.time_ms);
+    if (Check_log_kept) log_drop(drop);
 }
 
 void expect_after(PID_CHECK& c, int cc, bool repeated) {
@@ -128,14 +121,29 @@ void check_pcr(CHECK_SCOPE& scope, PID_CHECK& c, int pid, long long pcr, bool di
     const long long ms = (step < 0 ? -step : step) / (CLOCK_HZ / 1000);
     std::printf("%08llX: PCR gap PID 0x%04X %s%lld.%03lld s", PKT_count, pid, step < 0 ? "-" : "", ms / 1000,
                 ms % 1000);
-    print_event_time(scope);
+    const CHECK_GAP gap = {PKT_count, pid, step < 0 ? -ms : ms, event_time(scope)};
+    print_event_time(gap.time_ms);
+    if (Check_log_kept) log_pcr_gap(gap);
 }
 
 }  // namespace
 
+void reset_check_scope(CHECK_SCOPE& scope, bool prints_events) {
+    std::memset(&scope, 0, sizeof scope);
+    for (PID_CHECK& c : scope.pid) {
+        c.expected = EXPECT_PLAIN | EXPECT_UNSEEN;
+        c.cc_bits = HEADER_CC;
+        c.last_pcr = -1;
+    }
+    scope.pid[NULL_PID].expected = EXPECT_PLAIN;
+    scope.pid[NULL_PID].cc_bits = 0;
+    scope.prints_events = prints_events;
+    scope.clock_pid = -1;
+}
+
 void start_check() {
-    reset_scope(Input_check, true);
-    reset_scope(Output_check, false);
+    reset_check_scope(Input_check, true);
+    reset_check_scope(Output_check, false);
     start_pid_roles();
 }
 

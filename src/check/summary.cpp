@@ -14,23 +14,32 @@ void print_counts(CHECK_COUNTS c) {
 }
 
 void print_totals(const char* label, const CHECK_SCOPE& scope) {
-    CHECK_COUNTS total = {};
-    for (const PID_CHECK& p : scope.pid) {
-        total.packets += p.counts.packets;
-        total.drops += p.counts.drops;
-        total.errors += p.counts.errors;
-        total.scrambled += scrambled_packets(p);
-        total.duplicates += p.counts.duplicates;
-        total.pcr_gaps += p.counts.pcr_gaps;
-    }
-    std::printf(
-        "\n%s packets=%llu drops=%llu errors=%llu scrambled=%llu duplicates=%llu pcr_gaps=%llu "
-        "sync_errors=%llu",
-        label, number(total.packets), number(total.drops), number(total.errors), number(total.scrambled),
-        number(total.duplicates), number(total.pcr_gaps), number(scope.sync_errors));
+    const CHECK_TOTALS totals = check_totals(scope);
+    std::printf("\n%s packets=%llu", label, number(totals.counts.packets));
+    print_check_keys(totals);
 }
 
 }  // namespace
+
+CHECK_TOTALS check_totals(const CHECK_SCOPE& scope) {
+    CHECK_TOTALS totals = {{}, scope.sync_errors};
+    for (const PID_CHECK& p : scope.pid) {
+        totals.counts.packets += p.counts.packets;
+        totals.counts.drops += p.counts.drops;
+        totals.counts.errors += p.counts.errors;
+        totals.counts.scrambled += scrambled_packets(p);
+        totals.counts.duplicates += p.counts.duplicates;
+        totals.counts.pcr_gaps += p.counts.pcr_gaps;
+    }
+    return totals;
+}
+
+void print_check_keys(const CHECK_TOTALS& totals) {
+    const CHECK_COUNTS& c = totals.counts;
+    std::printf(" drops=%llu errors=%llu scrambled=%llu duplicates=%llu pcr_gaps=%llu sync_errors=%llu",
+                number(c.drops), number(c.errors), number(c.scrambled), number(c.duplicates),
+                number(c.pcr_gaps), number(totals.sync_errors));
+}
 
 // Begins on a line of its own and ends without a line end, as "Done." follows.
 void print_check_summary(bool extraction) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "filter_state.h"
@@ -131,3 +132,12 @@ bool write_kept_packets() {
     Kept_packets_end = Block;
     return written;
 }
+
+bool close_packet_output() {
+    const bool written = write_kept_packets();
+    const bool closed = std::fclose(FP_out) == 0;
+    FP_out = nullptr;
+    return written && closed;
+}
+
+unsigned long long packets_written() { return Output_written / Output_record; }

@@ -6,15 +6,15 @@
 
 #include "cli.h"
 #include "filter_state.h"
+#include "json.h"
 
-namespace {
-constexpr int HELP_OPTION = 0x100;  // --help has no short form: -h keeps the plain usage
-}  // namespace
-
+// --help has no short form: -h keeps the plain usage.
 const struct option LONG_OPTIONS[] = {
     {"check", no_argument, nullptr, 'c'},
     {"events", no_argument, nullptr, 'E'},
     {"help", no_argument, nullptr, HELP_OPTION},
+    {"json", required_argument, nullptr, JSON_OPTION},
+    {"split", no_argument, nullptr, SPLIT_OPTION},
     {"version", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
 };
@@ -54,6 +54,12 @@ void read_options(int argc, char** argv) {
                 print_usage();
                 print_more_options();
                 swexit(0);
+            case JSON_OPTION:
+                Json_path = optarg;
+                break;
+            case SPLIT_OPTION:
+                Split_flag += 1;
+                break;
             case 'r':
                 Remove_TTS_flag += 1;
                 std::printf(

@@ -1,6 +1,5 @@
 // Start-up, options, arguments and the packet loop of one run.
 #include <stdio_ext.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,9 +12,11 @@
 #include "cli.h"
 #include "eit.h"
 #include "filter.h"
+#include "json.h"
 #include "psi.h"
+#include "split.h"
 #include "std_streams.h"
-#include "stdout_packets.h"
+#include "stdout_owner.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ constexpr int PROGRAM_NUMBER_MAX = 65535;
 // Standard descriptors that were closed when the run began, bit n for fd n.
 int Closed_descriptors = 0;
 
-// Descriptor of standard output when it carries the packets, else -1.
-int Stdout_packets_fd = -1;
+// What standard output carries besides the texts, if anything.
+STDOUT_OWNER Stdout_owner = {-1, -1, false};
 
 // The input argument, as given.
 const char* Input_name = "";
@@ -39,21 +40,11 @@ void take_program_number(const char* text) {
     Target_program_number = number;
 }
 
-// Opening the input itself for writing would truncate it before a single
-// packet is read, whatever name it is given by.
-bool is_input_file(const struct stat& file) {
-    struct stat input;
-    return fstat(fileno(FP_in), &input) == 0 && file.st_dev == input.st_dev && file.st_ino == input.st_ino;
-}
-
 FILE* create_output(const char* path) {
-    struct stat file;
-    if (Stdout_packets_fd >= 0) {
-        return fstat(Stdout_packets_fd, &file) == 0 && !is_input_file(file) ? fdopen(Stdout_packets_fd, "w")
-                                                                            : nullptr;
-    }
+    const int fd = Stdout_owner.packets_fd;
+    if (fd >= 0) return holds_kept_file(fd) ? nullptr : fdopen(fd, "w");
     if (names_standard_stream(path)) return nullptr;  // standard output could not be kept aside
-    return stat(path, &file) == 0 && is_input_file(file) ? nullptr : std::fopen(path, "w");
+    return create_output_file(path);
 }
 
 void open_output(const char* path) {
@@ -82,27 +73,32 @@ void open_input(const char* path) {
         print_failure("Can't open file [%s]\n", Input_name);
         swexit(1);
     }
+    keep_file_apart(fileno(FP_in));
 }
 
 void print_read_error() {
     print_failure("Can't read file [%s]: %s\n", Input_name, std::strerror(input_error()));
 }
 
-// Extraction mode when an output is given, report mode otherwise.
-void take_arguments(int count, char** args) {
+// Extraction mode when an output is given, report mode otherwise. Returns
+// the output argument, null in a report.
+const char* take_arguments(int count, char** args) {
     open_input(count > 0 ? args[0] : nullptr);
     switch (count) {
         case 1:
-            Analyze_PSI_flag += 1;
-            break;
         case 2:
-            take_program_number(args[1]);
+            if (count == 2) take_program_number(args[1]);
+            if (Split_flag) refuse_split_report();
             Analyze_PSI_flag += 1;
-            break;
+            return nullptr;
         case 3:
             take_program_number(args[1]);
-            open_output(args[2]);
-            break;
+            if (Split_flag) {
+                open_first_part(args[2], Stdout_owner.packets_fd >= 0);
+            } else {
+                open_output(args[2]);
+            }
+            return args[2];
         default:
             print_failure("Argument number error\n");
             print_usage();
@@ -129,8 +125,9 @@ constexpr long long PREFETCH_AHEAD = 16;
 // those to be written. With -r the timestamp in front is skipped. Checked, the
 // packet is also looked at as it comes, before any handler may change it, and
 // as it is written; with Events, the EIT's packets are gathered before -e may
-// overwrite them. Without either, the loop is the same code as without them.
-template <bool Checked, bool Events>
+// overwrite them; Split (which reads the EIT) may end a part before a packet
+// is written. Without them, the loop is the same code as without the options.
+template <bool Checked, bool Events, bool Split>
 void handle_packets(uint8_t* packet, long long count, int framing, size_t skipped) {
     for (; count > 0; --count, ++PKT_count, packet += framing) {
         if (count > PREFETCH_AHEAD) __builtin_prefetch(packet + PREFETCH_AHEAD * framing);
@@ -139,7 +136,9 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
         if (Checked) check_packet(Input_check, ts_packet);
         if (Events) note_eit_packet(ts_packet);
         if (proc_ts_packet(packet, framing) != 0 && !Analyze_PSI_flag && Output_enable) {
+            if (Split) split_written_packet(ts_packet);
             if (Checked) check_packet(Output_check, ts_packet);
+            if (Checked && Split) check_packet(Part_check, ts_packet);
             keep_packet(packet + skipped, framing - skipped);
         }
     }
@@ -147,13 +146,16 @@ void handle_packets(uint8_t* packet, long long count, int framing, size_t skippe
 
 using packet_handler_t = void (*)(uint8_t* packet, long long count, int framing, size_t skipped);
 
-// The loop for the options of the run, chosen once.
+// The loop for the options of the run, chosen once: without the EIT, with
+// it, with it and the split.
 packet_handler_t choose_packet_handler() {
-    static const packet_handler_t HANDLERS[2][2] = {
-        {handle_packets<false, false>, handle_packets<false, true>},
-        {handle_packets<true, false>, handle_packets<true, true>},
+    static const packet_handler_t HANDLERS[2][3] = {
+        {handle_packets<false, false, false>, handle_packets<false, true, false>,
+         handle_packets<false, true, true>},
+        {handle_packets<true, false, false>, handle_packets<true, true, false>,
+         handle_packets<true, true, true>},
     };
-    return HANDLERS[Check_flag != 0][Events_flag != 0];
+    return HANDLERS[Check_flag != 0][Split_flag ? 2 : Events_flag ? 1 : 0];
 }
 
 // A regular file is read for IN_count packets, any other input (IN_count -1)
@@ -187,6 +189,7 @@ packet_handler_t choose_packet_handler() {
         // extraction goes on, its packets being what the run is for.
         if (Analyze_PSI_flag && texts_failed()) swexit(1);
     }
+    if (Split_flag) end_split();
     if (extraction) std::printf("\r100 %%");
     if (Check_flag) print_check_summary(extraction);
     std::printf("\nDone.\n");
@@ -197,17 +200,19 @@ packet_handler_t choose_packet_handler() {
 
 void run_tsnarrow(int argc, char** argv) {
     Closed_descriptors = guard_standard_descriptors();
-    Stdout_packets_fd = take_stdout_for_packets(argc, argv, Closed_descriptors);
-    take_text_output(Stdout_packets_fd >= 0);
+    Stdout_owner = take_stdout_owner(argc, argv, Closed_descriptors);
+    take_text_output(Stdout_owner.packets_fd >= 0 || Stdout_owner.document_fd >= 0);
     std::printf("%s version %s - MPEG-2 TS PSI reporter and program extractor\n", PROGRAM_NAME_STRING,
                 VERSION_STRING);
     rfc_make_crc32_table();
     clear_filter_tables();
     read_options(argc, argv);
-    take_arguments(argc - optind, argv + optind);
+    const char* output = take_arguments(argc - optind, argv + optind);
+    if (Json_path)
+        create_json_document(Input_name, output, Stdout_owner.document_fd, Stdout_owner.document_refused);
     init_variables();
     if (Check_flag) start_check();
-    if (Events_flag) start_events();
+    if (Events_flag || Split_flag) start_events();
     const int framing = check_packet_type(FP_in);
     if (framing < 0) {
         if (input_error() != 0) {
@@ -217,6 +222,7 @@ void run_tsnarrow(int argc, char** argv) {
         }
         swexit(1);
     }
+    if (Json_path) note_json_framing(framing);
     IN_count = -1;  // the size of anything but a regular file is unknown: it is read to its end
     if (input_is_regular_file()) {
         const long long size = get_file_size(names_standard_stream(Input_name) ? "/dev/stdin" : Input_name);

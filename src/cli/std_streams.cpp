@@ -17,7 +17,11 @@ namespace {
 
 bool Texts_taken = false;
 bool Texts_on_stderr = false;
-int Text_errno = 0;  // of the first failed write of a text, 0 while none failed
+int Text_errno = 0;          // of the first failed write of a text, 0 while none failed
+char Last_text_byte = '\n';  // of the texts written out so far: a line is open unless it is a line end
+
+// The last failure message, for the JSON document.
+char Failure_message[512];
 
 // The reports of a long recording run to tens of megabytes of text.
 char Text_buffer[64 << 10];
@@ -28,6 +32,7 @@ ssize_t write_texts(void*, const char* data, size_t size) {
         const ssize_t put = write(STDOUT_FILENO, data + done, size - done);
         if (put > 0) {
             done += static_cast<size_t>(put);
+            Last_text_byte = data[done - 1];
         } else if (put == 0 || errno != EINTR) {
             Text_errno = put < 0 ? errno : EIO;
         }
@@ -75,6 +80,10 @@ void print_failure(const char* format, ...) {
     std::fflush(stdout);  // a text that cannot be written is found lost now
     va_list args;
     va_start(args, format);
+    va_list kept;
+    va_copy(kept, args);
+    std::vsnprintf(Failure_message, sizeof Failure_message, format, kept);
+    va_end(kept);
     if (!texts_failed()) {
         // Written out at once: if it is the first text to be lost, it is
         // written again on standard error.
@@ -88,12 +97,30 @@ void print_failure(const char* format, ...) {
     va_end(args);
 }
 
+void note_failure(const char* message) {
+    std::snprintf(Failure_message, sizeof Failure_message, "%s", message);
+}
+
+const char* failure_message() {
+    const size_t length = std::strlen(Failure_message);
+    if (length > 0 && Failure_message[length - 1] == '\n') Failure_message[length - 1] = '\0';
+    return Failure_message;
+}
+
+bool text_line_open() {
+    std::fflush(stdout);
+    return Last_text_byte != '\n';
+}
+
 int finish_texts(int status) {
     if (!Texts_taken) return status;
     std::fflush(stdout);
     if (close(STDOUT_FILENO) != 0 && errno != EINTR && Text_errno == 0) Text_errno = errno;
     if (!texts_failed()) return status;
-    std::fprintf(stderr, "%s: write error on standard output: %s\n", PROGRAM_NAME_STRING,
-                 std::strerror(Text_errno));
+    char message[sizeof Failure_message];
+    std::snprintf(message, sizeof message, "%s: write error on standard output: %s\n", PROGRAM_NAME_STRING,
+                  std::strerror(Text_errno));
+    std::fputs(message, stderr);
+    note_failure(message);
     return 1;
 }

@@ -18,11 +18,6 @@ void take_text_output(bool texts_on_stderr);
 // Whether a text meant for standard output has been lost.
 bool texts_failed();
 
-// Prints a message that reports a failure of the run where the texts go, and
-// flushes it there; once a text has been lost there (this one included), on
-// standard error, so that the failure is still seen.
-void print_failure(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 // Flushes and closes standard output. When a text was lost, says so on
 // standard error with the system's reason and returns 1; else `status`.
 int finish_texts(int status);

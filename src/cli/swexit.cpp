@@ -6,6 +6,8 @@
 #include "block_io.h"
 #include "cli.h"
 #include "filter_state.h"
+#include "json.h"
+#include "split.h"
 #include "std_streams.h"
 
 exit_hook_t Exit_hook = std::exit;
@@ -15,17 +17,15 @@ void swexit(int status) {
         std::fclose(FP_in);
         FP_in = nullptr;
     }
-    if (FP_out) {
-        // Packets kept before a failure still reach the output. Some file
-        // systems report a failed write only when the file is closed.
-        const bool written = write_kept_packets();
-        if ((std::fclose(FP_out) != 0 || !written) && status == 0) {
-            print_failure("Can't write Packet data\n");
-            status = 1;
-        }
-        FP_out = nullptr;
+    // Packets kept before a failure still reach the output. Some file systems
+    // report a failed write only when the file is closed.
+    if (FP_out && !close_packet_output() && status == 0) {
+        print_failure("Can't write Packet data\n");
+        status = 1;
     }
+    if (Split_flag) end_open_part();
     status = finish_texts(status);
+    if (Json_path) status = finish_json_document(status);
     Exit_hook(status);
     std::exit(status);
 }

@@ -34,6 +34,9 @@ void print_more_options() {
         "  -v, --version       : Print the version report and exit\n"
         "  -z                  : Trace every packet header\n"
         "      --help          : Print this message with the options beyond it, and exit\n"
+        "      --json FILE     : Write everything the run found to FILE as JSON (- for standard output)\n"
+        "      --split         : One output file per programme, named by <OutFileName> as a template\n"
+        "                        of %n (part), %e (event_id), %s (start), %t (title) and %% (a %)\n"
         "\n",
         stdout);
 }

@@ -32,6 +32,7 @@ int32_t Analyze_PSI_flag;
 int32_t Output_enable;
 int32_t Check_flag;
 int32_t Events_flag;
+int32_t Split_flag;
 
 namespace {
 // CAT, NIT, SDT/BAT, EIT, TDT/TOT and the further SI PIDs of the ARIB profile.
@@ -76,5 +77,5 @@ void reset_process_state() {
     PKT_count = IN_count = 0;
     FP_in = FP_out = nullptr;
     Debug_flag = Drop_SI_flag = Remove_TTS_flag = Option_replace_to_null_flag = 0;
-    Analyze_PSI_flag = Output_enable = Check_flag = Events_flag = 0;
+    Analyze_PSI_flag = Output_enable = Check_flag = Events_flag = Split_flag = 0;
 }

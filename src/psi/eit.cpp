@@ -9,8 +9,10 @@
 #include <cstring>
 
 #include "eit_internal.h"
+#include "json.h"
 #include "psi.h"
 #include "psi_internal.h"
+#include "split.h"
 
 namespace {
 
@@ -71,4 +73,6 @@ void take_eit_section(const uint8_t* section, int length, const uint8_t* packet)
     if (reported == version) return;
     reported = static_cast<int8_t>(version);
     if (Events_flag) print_eit_block(section, length);
+    if (Json_path) log_eit_block(section, length);
+    if (Split_flag) take_present_event(section, length);
 }

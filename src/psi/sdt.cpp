@@ -17,7 +17,6 @@ constexpr int CRC_BYTES = 4;
 constexpr int SDT_MIN_SECTION_LENGTH = SDT_FIXED_BYTES + CRC_BYTES - 3;
 constexpr int SERVICE_ENTRY_BYTES = 5;
 constexpr int SERVICE_DESCRIPTOR_TAG = 0x48;
-constexpr int NAME_TEXT_LIMIT = 256;
 
 SECTION_MEMO Walked_section;
 
@@ -31,29 +30,13 @@ const SECTION_USER SDT_USER = {&SDT_sec_buff,
 [[noreturn]] void fail_conversion(const char* message) {
     std::fflush(stdout);  // what was printed before comes first when both streams share a file
     std::fputs(message, stderr);
+    note_failure(message);
     swexit(1);
 }
 
-// One converter per name, opened in its initial state and closed after its
-// one conversion. A failure ends the run.
-void convert_name(const uint8_t* name, int length, char (&text)[NAME_TEXT_LIMIT + 1]) {
-    char work[255];
-    std::memcpy(work, name, length);
-    iconv_t cd = arib_iconv_open("UTF-8", "ARIB-B24");
-    if (cd == reinterpret_cast<iconv_t>(-1)) fail_conversion("Can't open iconv\n");
-    char* in = work;
-    size_t in_left = length;
-    char* out = text;
-    size_t out_left = NAME_TEXT_LIMIT;
-    if (arib_iconv(cd, &in, &in_left, &out, &out_left) != 0) fail_conversion("Error at iconv()\n");
-    *out = '\0';
-    arib_iconv_close(cd);
-}
-
-void print_name(const char* label, const uint8_t* name, int length) {
-    char text[NAME_TEXT_LIMIT + 1];
-    text[0] = '\0';
-    if (length > 0) convert_name(name, length, text);
+void print_name(const char* label, ARIB_TEXT name) {
+    char text[SERVICE_NAME_TEXT_LIMIT + 1];
+    convert_service_name(name, text);
     if (Analyze_PSI_flag) {
         std::fputs(label, stdout);
         std::fputs(text, stdout);
@@ -61,9 +44,23 @@ void print_name(const char* label, const uint8_t* name, int length) {
     }
 }
 
+// The report's walk; without a report it only proves that the names convert.
+void print_service(void*, int service_id) {
+    if (!Analyze_PSI_flag) return;
+    print_separator();
+    std::fputs("  Service ID: ", stdout);
+    print_id(service_id, 3);
+}
+
+void print_service_descriptor(void*, int service_type, ARIB_TEXT provider, ARIB_TEXT name) {
+    print_service_type(service_type);
+    print_name("   Service provider name: ", provider);
+    print_name("   Service name:          ", name);
+}
+
 // A service descriptor. Returns the offset just past the service name, or -1
 // when the names would reach past the end of the service loop.
-int take_service_descriptor(const uint8_t* section, int pos, int loop_end) {
+int take_service_descriptor(const uint8_t* section, int pos, int loop_end, const SDT_VISITOR& visitor) {
     if (pos + 4 > loop_end) return -1;
     const int provider_length = section[pos + 3];
     const int provider_at = pos + 4;
@@ -71,27 +68,23 @@ int take_service_descriptor(const uint8_t* section, int pos, int loop_end) {
     const int name_length = section[provider_at + provider_length];
     const int name_at = provider_at + provider_length + 1;
     if (name_at + name_length > loop_end) return -1;
-    print_service_type(section[pos + 2]);
-    print_name("   Service provider name: ", section + provider_at, provider_length);
-    print_name("   Service name:          ", section + name_at, name_length);
+    visitor.descriptor(visitor.context, section[pos + 2], ARIB_TEXT{section + provider_at, provider_length},
+                       ARIB_TEXT{section + name_at, name_length});
     return name_at + name_length;
 }
 
-// Walks the service loop. Lengths are trusted only as far as the loop's end:
-// where one would lead a read past it, the walk ends there.
-void walk_services(const uint8_t* section, int length) {
+}  // namespace
+
+// Lengths are trusted only as far as the loop's end: where one would lead a
+// read past it, the walk ends there.
+void walk_sdt_services(const uint8_t* section, int length, const SDT_VISITOR& visitor) {
     const int loop_end = length - CRC_BYTES;
     int services_left = length - SDT_FIXED_BYTES - CRC_BYTES;
     int pos = SDT_FIXED_BYTES;
     while (services_left > 0) {
         if (pos + SERVICE_ENTRY_BYTES > loop_end) return;
         const uint8_t* entry = section + pos;
-        if (Analyze_PSI_flag) {
-            print_separator();
-            const int service_id = read_u16(entry);
-            std::fputs("  Service ID: ", stdout);
-            print_id(service_id, 3);
-        }
+        visitor.service(visitor.context, read_u16(entry));
         int descriptors_left = read_length12(entry + 3);
         services_left -= SERVICE_ENTRY_BYTES;
         pos += SERVICE_ENTRY_BYTES;
@@ -100,7 +93,7 @@ void walk_services(const uint8_t* section, int length) {
             const int tag = section[pos];
             const int len = section[pos + 1];
             if (tag == SERVICE_DESCRIPTOR_TAG) {
-                pos = take_service_descriptor(section, pos, loop_end);
+                pos = take_service_descriptor(section, pos, loop_end, visitor);
                 if (pos < 0) return;
             } else {
                 pos += 2 + len;
@@ -111,7 +104,28 @@ void walk_services(const uint8_t* section, int length) {
     }
 }
 
-}  // namespace
+// One converter per name, opened in its initial state and closed after its
+// one conversion. A failure ends the run.
+void convert_service_name(ARIB_TEXT name, char (&text)[SERVICE_NAME_TEXT_LIMIT + 1]) {
+    text[0] = '\0';
+    if (name.length <= 0) return;
+    char work[255];
+    std::memcpy(work, name.bytes, name.length);
+    iconv_t cd = arib_iconv_open("UTF-8", "ARIB-B24");
+    if (cd == reinterpret_cast<iconv_t>(-1)) fail_conversion("Can't open iconv\n");
+    char* in = work;
+    size_t in_left = name.length;
+    char* out = text;
+    size_t out_left = SERVICE_NAME_TEXT_LIMIT;
+    if (arib_iconv(cd, &in, &in_left, &out, &out_left) != 0) fail_conversion("Error at iconv()\n");
+    *out = '\0';
+    arib_iconv_close(cd);
+}
+
+const uint8_t* last_sdt_walked(int* length) {
+    *length = Walked_section.length;
+    return Walked_section.length > 0 ? Walked_section.data : nullptr;
+}
 
 void proc_sdt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
     if (!take_collected_section(data, ts_header, SDT_USER)) return;
@@ -125,7 +139,7 @@ void proc_sdt(const uint8_t* data, const MPEG2_TS_HEADER* ts_header) {
         const int version = read_version(section);
         std::printf(" Version: %02d(0x%02X)\n", version, version);
     }
-    walk_services(section, length);
+    walk_sdt_services(section, length, SDT_VISITOR{print_service, print_service_descriptor, nullptr});
     remember(Walked_section, section, length);
     if (Analyze_PSI_flag) std::fputs(" \n", stdout);
 }
