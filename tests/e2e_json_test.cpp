@@ -146,8 +146,9 @@ TEST(Json, DocumentsOfCheckedRunsWithEventsAgreeWithTheirTexts) {
         // The check: its totals lines and its drop line.
         const json& check = doc["check"];
         EXPECT_NE(text.find(totals_text("Check input:", check["input"])), std::string::npos);
-        if (extraction)
+        if (extraction) {
             EXPECT_NE(text.find(totals_text("Check output:", check["output"])), std::string::npos);
+        }
         ASSERT_EQ(check["drops"].size(), 1u);
         const json& drop = check["drops"][0];
         const long long ms = std::llround(drop["time"].get<double>() * 1000);
@@ -193,7 +194,9 @@ TEST(Json, DocumentWrittenHoweverTheRunEnds) {
         EXPECT_EQ(doc["error"], c.error);
         EXPECT_EQ(doc["input"]["packet_size"], c.packet_size);
         EXPECT_EQ(doc["input"]["packets"], c.packets);
-        if (on_stdout) EXPECT_NE(after_banner(r.err).find("Check Information"), std::string::npos);
+        if (on_stdout) {
+            EXPECT_NE(after_banner(r.err).find("Check Information"), std::string::npos);
+        }
     }
 }
 
@@ -220,7 +223,9 @@ TEST(Json, RefusedFiles) {
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(after_banner(c.args.back() == "-" ? r.err : r.out), c.message);
         EXPECT_EQ(read_bytes(in), input);
-        if (c.args.size() == 5) EXPECT_EQ(read_bytes(dir.file("out.ts")).size(), 0u);
+        if (c.args.size() == 5) {
+            EXPECT_EQ(read_bytes(dir.file("out.ts")).size(), 0u);
+        }
     }
 }
 

@@ -25,9 +25,9 @@ completion="$prefix/share/bash-completion/completions/tsnarrow"
 test -f "$completion"
 framework=/usr/share/bash-completion/bash_completion
 if [ -f "$framework" ]; then
-    # Options after "-"; after an option, stream files and directories only.
+    # Options after "-"; after an option, stream files and directories only; after --json, JSON files.
     mkdir -p "$prefix/files/recs"
-    touch "$prefix/files/"{rec.ts,rec.m2ts,rec.txt}
+    touch "$prefix/files/"{rec.ts,rec.m2ts,rec.txt,rec.json}
     got=$(cd "$prefix/files" && bash -c '
         source "$1" && source "$2" || exit 1
         complete_words() {
@@ -38,8 +38,9 @@ if [ -f "$framework" ]; then
             echo
         }
         complete_words tsnarrow -
-        complete_words tsnarrow -e r' _ "$framework" "$completion")
-    expected=$'--check --events --help --version -D -E -c -d -e -h -r -s -v -z \nrec.m2ts rec.ts recs '
+        complete_words tsnarrow -e r
+        complete_words tsnarrow --json r' _ "$framework" "$completion")
+    expected=$'--check --events --help --json --split --version -D -E -c -d -e -h -r -s -v -z \nrec.m2ts rec.ts recs \nrec.json recs '
     if [ "$got" != "$expected" ]; then
         printf 'completion: expected\n%s\ngot\n%s\n' "$expected" "$got"
         exit 1
