@@ -21,6 +21,8 @@
 #   extract_c, report_c   the same with --check, against extract and report
 #   extract_E tsnarrow -E IN PROGRAM OUT      the programme now and next too
 #   report_E tsnarrow -E IN > /dev/null
+#   extract_S tsnarrow --split IN PROGRAM OUT one file per programme, against extract_E
+#   extract_J tsnarrow -E --json DOC IN PROGRAM OUT   the JSON document too, against extract_E
 #
 # Both streams carry the EIT of tsgen -E on PID 0x0012: present/following
 # sections of every service (the present events change half way) among a
@@ -98,7 +100,11 @@ case_extract_c() { "$TOOL" --check "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/n
 case_report_c() { "$TOOL" --check "$WORK/$1.ts" >/dev/null; }
 case_extract_E() { "$TOOL" -E "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
 case_report_E() { "$TOOL" -E "$WORK/$1.ts" >/dev/null; }
-CASES=(dd cat filter extract scan null report extract_e extract_c report_c extract_E report_E)
+case_extract_S() { "$TOOL" --split "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
+case_extract_J() { "$TOOL" -E --json "$WORK/doc.json" "$WORK/$1.ts" "${PROGRAM[$1]}" "$OUT" >/dev/null; }
+CASES=(dd cat filter extract scan null report extract_e extract_c report_c extract_E report_E extract_S extract_J)
+# What a case leaves: the output, the parts of --split, the document.
+clean_outputs() { rm -f "$OUT" "${OUT%.ts}"-*.ts "$WORK/doc.json"; }
 
 now_ns() { date +%s%N; }
 
@@ -115,7 +121,7 @@ for s in $STREAMS; do
             start=$(now_ns)
             "case_$name" "$s"
             end=$(now_ns)
-            rm -f "$OUT"
+            clean_outputs
             sync  # whatever the case left to the flusher is done before the next one starts
             echo $((end - start)) >>"$WORK/$s.$name.ns"
         done
@@ -130,9 +136,10 @@ ratio() { awk -v a="$(throughput "$1")" -v b="$(throughput "$2")" 'BEGIN { print
 
 # case, its reference and the goal of the ratio (empty: for information).
 declare -A REFERENCE=([dd]=dd [cat]=cat [scan]=cat [filter]=dd [null]=dd [extract]=filter [extract_e]=null [report]=cat
-    [extract_c]=extract [report_c]=report [extract_E]=extract [report_E]=report)
+    [extract_c]=extract [report_c]=report [extract_E]=extract [report_E]=report [extract_S]=extract_E
+    [extract_J]=extract_E)
 declare -A GOAL=([extract]=0.9 [extract_e]=0.9 [report]=0.6 [extract_c]=0.9 [report_c]=0.9 [extract_E]=0.9
-    [report_E]=0.9)
+    [report_E]=0.9 [extract_S]=0.9 [extract_J]=0.98)
 met=0
 missed=0
 for s in $STREAMS; do
@@ -165,12 +172,12 @@ echo "peak resident memory (/usr/bin/time -v), KiB:"
 printf '  %-14s %10s %10s\n' "mode" "1 MiB" "$SIZE"
 peak_kib() {
     /usr/bin/time -v -o "$WORK/time.txt" "$TOOL" "$@" >/dev/null
-    rm -f "$OUT"
+    clean_outputs
     awk -F': ' '/Maximum resident set size/ { print $2 }' "$WORK/time.txt"
 }
 IN=$WORK/main.ts
 highest=0
-for mode in extract extract_e report extract_c report_c extract_E report_E; do
+for mode in extract extract_e report extract_c report_c extract_E report_E extract_cS extract_cEJ report_cEJ; do
     case $mode in
         extract) small=$(peak_kib "$SMALL" 0x0400 "$OUT") big=$(peak_kib "$IN" 0x0400 "$OUT") ;;
         extract_e) small=$(peak_kib -e "$SMALL" 0x0400 "$OUT") big=$(peak_kib -e "$IN" 0x0400 "$OUT") ;;
@@ -179,6 +186,12 @@ for mode in extract extract_e report extract_c report_c extract_E report_E; do
         report_c) small=$(peak_kib -c "$SMALL") big=$(peak_kib -c "$IN") ;;
         extract_E) small=$(peak_kib -E "$SMALL" 0x0400 "$OUT") big=$(peak_kib -E "$IN" 0x0400 "$OUT") ;;
         report_E) small=$(peak_kib -E "$SMALL") big=$(peak_kib -E "$IN") ;;
+        extract_cS) small=$(peak_kib -c --split "$SMALL" 0x0400 "$OUT") big=$(peak_kib -c --split "$IN" 0x0400 "$OUT") ;;
+        extract_cEJ)
+            small=$(peak_kib -c -E --json "$WORK/doc.json" "$SMALL" 0x0400 "$OUT")
+            big=$(peak_kib -c -E --json "$WORK/doc.json" "$IN" 0x0400 "$OUT")
+            ;;
+        report_cEJ) small=$(peak_kib -c -E --json "$WORK/doc.json" "$SMALL") big=$(peak_kib -c -E --json "$WORK/doc.json" "$IN") ;;
     esac
     printf '  %-14s %10s %10s\n' "$mode" "$small" "$big"
     for kib in $small $big; do [ "$kib" -gt "$highest" ] && highest=$kib; done

@@ -169,20 +169,31 @@ TEST(Json, DocumentWrittenHoweverTheRunEnds) {
     const std::string in =
         write_packets(dir, {e2e::pat_packet(), e2e::pmt_packet(), e2e::payload_packet(e2e::kEsPid, 1)});
     write_bytes(dir.file("text.txt"), tsb::Bytes(400, 'x'));
+    // A counter stuck for 1,003 packets: a duplicate and 1,001 drops, one past the list.
+    const std::string stuck =
+        write_packets(dir, tsb::Packets(1003, e2e::payload_packet(e2e::kEsPid, 1)), "stuck.ts");
     const struct {
         std::vector<std::string> args;
         int status;
         json error;
         json packet_size;
         int packets;
+        json drops_not_listed;  // null: no check
     } cases[] = {
-        {{"--json", "-", "-c", in, "1"}, 0, nullptr, 188, 3},
-        {{"--json", dir.file("doc.json"), in, "1", "/dev/full"}, 1, "Can't write Packet data", 188, 3},
+        {{"--json", "-", "-c", in, "1"}, 0, nullptr, 188, 3, 0},
+        {{"--json", dir.file("doc.json"), in, "1", "/dev/full"},
+         1,
+         "Can't write Packet data",
+         188,
+         3,
+         nullptr},
         {{"--json", dir.file("doc.json"), dir.file("text.txt")},
          1,
          "File isn't MPEG2_TS or Timestamped-MPEG2_TS",
          nullptr,
-         0},
+         0,
+         nullptr},
+        {{"--json", dir.file("doc.json"), "-c", stuck}, 0, nullptr, 188, 1003, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -194,6 +205,12 @@ TEST(Json, DocumentWrittenHoweverTheRunEnds) {
         EXPECT_EQ(doc["error"], c.error);
         EXPECT_EQ(doc["input"]["packet_size"], c.packet_size);
         EXPECT_EQ(doc["input"]["packets"], c.packets);
+        const json& check = doc["check"];
+        EXPECT_EQ(check.is_null() ? nullptr : check["drops_not_listed"], c.drops_not_listed);
+        if (!check.is_null()) {
+            EXPECT_EQ(check["drops"].size(),
+                      check["input"]["drops"].get<size_t>() - c.drops_not_listed.get<size_t>());
+        }
         if (on_stdout) {
             EXPECT_NE(after_banner(r.err).find("Check Information"), std::string::npos);
         }
