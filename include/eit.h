@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "filter.h"
 #include "psi.h"
@@ -108,5 +109,7 @@ struct TEXT_SINK {
 // line break (0x0D) as '\n'. Where the text stops converting, U+FFFD stands
 // for the rest.
 void convert_arib_text(ARIB_TEXT text, TEXT_SINK sink);
+// The same, appended to a string.
+void convert_arib_text(ARIB_TEXT text, std::string* converted);
 
 #endif

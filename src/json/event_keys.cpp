@@ -21,13 +21,9 @@ struct LOGGED_BLOCK {
 
 std::vector<LOGGED_BLOCK> Blocks;
 
-void append_text(void* text, const char* utf8, size_t length) {
-    static_cast<std::string*>(text)->append(utf8, length);
-}
-
 void write_text(const char* key, ARIB_TEXT text) {
     std::string converted;
-    convert_arib_text(text, TEXT_SINK{append_text, &converted});
+    convert_arib_text(text, &converted);
     json_string(key, converted.data(), converted.size());
 }
 

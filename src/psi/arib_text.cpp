@@ -37,6 +37,10 @@ int convert_stretch(iconv_t cd, const uint8_t* text, size_t* from, size_t end, T
     return error;
 }
 
+void append_text(void* converted, const char* utf8, size_t length) {
+    static_cast<std::string*>(converted)->append(utf8, length);
+}
+
 size_t next_line_break(const uint8_t* text, size_t from, size_t length) {
     const void* found = std::memchr(text + from, LINE_BREAK, length - from);
     return found != nullptr ? static_cast<const uint8_t*>(found) - text : length;
@@ -72,4 +76,8 @@ void convert_arib_text(ARIB_TEXT text, TEXT_SINK sink) {
         end = next_line_break(bytes, from, size);
     }
     arib_iconv_close(cd);
+}
+
+void convert_arib_text(ARIB_TEXT text, std::string* converted) {
+    convert_arib_text(text, TEXT_SINK{append_text, converted});
 }

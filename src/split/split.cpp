@@ -36,11 +36,6 @@ bool Part_open = false;  // until its line is printed
 PART_EVENT Next_event;   // of the part the pending cut opens
 std::vector<PART_RECORD> Ended_parts;
 
-// A short event descriptor's name as -E converts it, line breaks as they are.
-void append_text(void* title, const char* utf8, size_t length) {
-    static_cast<std::string*>(title)->append(utf8, length);
-}
-
 PART_EVENT event_of(const EIT_EVENT& e) {
     PART_EVENT event = {e.event_id, {}, false, ""};
     std::memcpy(event.start_time, e.start_time, sizeof event.start_time);
@@ -49,7 +44,7 @@ PART_EVENT event_of(const EIT_EVENT& e) {
     ARIB_TEXT text;
     if (next_short_event(e.descriptors, e.descriptors_length, &at, &name, &text)) {
         event.titled = true;
-        convert_arib_text(name, TEXT_SINK{append_text, &event.title});
+        convert_arib_text(name, &event.title);  // as -E converts it, line breaks as they are
     }
     return event;
 }
@@ -83,14 +78,14 @@ void rename_first_part() {
 
 void print_part_line() {
     if (text_line_open()) std::fputc('\n', stdout);
+    const long long first = Part_first < 0 ? 0 : Part_first;  // an empty first part: where the run began
     const unsigned long long packets = packets_written() - Part.packets_before;
-    std::printf("Part %d: first=%08llX packets=%llu event=%s start=%s", Part.number,
-                Part_first < 0 ? 0LL : Part_first, packets, event_id_field(Part.event).c_str(),
-                start_field(Part.event).c_str());
-    if (Check_flag) print_check_keys(check_totals(Part_check));
+    const CHECK_TOTALS check = Check_flag ? check_totals(Part_check) : CHECK_TOTALS{};
+    std::printf("Part %d: first=%08llX packets=%llu event=%s start=%s", Part.number, first, packets,
+                event_id_field(Part.event).c_str(), start_field(Part.event).c_str());
+    if (Check_flag) print_check_keys(check);
     std::printf(" file=%s\n", Part.file.c_str());
-    Ended_parts.push_back({Part.file, Part_first < 0 ? 0LL : Part_first, packets, Part.event,
-                           Check_flag ? check_totals(Part_check) : CHECK_TOTALS{}});
+    Ended_parts.push_back({Part.file, first, packets, Part.event, check});
     Part_open = false;
 }
 
