@@ -172,6 +172,18 @@ TEST(Split, RefusedRuns) {
         EXPECT_EQ(after_banner(c.args.back() == "-" ? r.err : r.out), c.message);  // the texts' channel
         EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"in.ts"});
     }
+    // The first part's name moves it to a folder that is not there: the run
+    // ends, its packets under the first name.
+    ASSERT_EQ(mkdir(dir.file("untitled").c_str(), 0755), 0);
+    const RunResult r = run_tool({"--split", in, "1", dir.file("%t/part.ts")});
+    EXPECT_EQ(r.exit_code, 1);
+    const std::string first = dir.file("untitled/part.ts");
+    EXPECT_NE(r.out.find("Can't rename file [" + first + "] to [" + dir.file("Ａ/part.ts") +
+                         "]: No such file or directory\nPart 1: first=00000001 packets=2 " + kEventA +
+                         " file=" + first + "\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(read_packets(first).size(), 2u);
 }
 
 }  // namespace
