@@ -84,19 +84,24 @@ std::string totals_text(const char* label, const json& t) {
     return text + "\n";
 }
 
-// tsgen's stream with -E, a packet of the video of 0x0400 cut out.
+// tsgen's stream with -E, 2,000 packets (about 150 ms) cut out before its
+// present events change: a drop on most PIDs and a PCR gap.
 std::string damaged_stream(const TempDir& dir) {
     const std::string generated = dir.file("generated.ts");
     EXPECT_EQ(run_program(e2e::tsgen_path(), {"-E", "-s", "2M", generated}).exit_code, 0);
     tsb::Packets packets = read_packets(generated);
-    int video = 0;
-    for (auto p = packets.begin(); p != packets.end(); ++p) {
-        if (tsb::pid_of(*p) == 0x0100 && ++video == 500) {
-            packets.erase(p);
-            break;
-        }
-    }
+    packets.erase(packets.begin() + 3000, packets.begin() + 5000);
     return write_packets(dir, packets, "in.ts");
+}
+
+// " at HH:MM:SS.mmm" of a time into the recording, in seconds or null.
+std::string at_time(const json& seconds) {
+    if (seconds.is_null()) return " at --:--:--.---\n";
+    const long long ms = std::llround(seconds.get<double>() * 1000);
+    char text[96];
+    std::snprintf(text, sizeof text, " at %02lld:%02lld:%02lld.%03lld\n", ms / 3600000, ms / 60000 % 60,
+                  ms / 1000 % 60, ms % 1000);
+    return text;
 }
 
 TEST(Json, DocumentsOfCheckedRunsWithEventsAgreeWithTheirTexts) {
@@ -143,22 +148,42 @@ TEST(Json, DocumentsOfCheckedRunsWithEventsAgreeWithTheirTexts) {
             EXPECT_NE(text.find(head + event_text(block["event"]) + "\n"), std::string::npos) << block;
         }
         EXPECT_EQ(doc["events"][extraction ? 1 : 2]["event"]["items"].size(), 2u);
-        // The check: its totals lines and its drop line.
+        // The check: its totals lines, its drop and gap lines.
         const json& check = doc["check"];
         EXPECT_NE(text.find(totals_text("Check input:", check["input"])), std::string::npos);
         if (extraction) {
             EXPECT_NE(text.find(totals_text("Check output:", check["output"])), std::string::npos);
         }
-        ASSERT_EQ(check["drops"].size(), 1u);
-        const json& drop = check["drops"][0];
-        const long long ms = std::llround(drop["time"].get<double>() * 1000);
-        char line[128];
-        std::snprintf(line, sizeof line,
-                      "%08llX: Drop PID 0x%04X expected %d found %d missing %d at 00:00:%02lld.%03lld\n",
-                      drop["packet"].get<long long>(), drop["pid"].get<int>(), drop["expected"].get<int>(),
-                      drop["found"].get<int>(), drop["missing"].get<int>(), ms / 1000, ms % 1000);
-        EXPECT_NE(text.find(line), std::string::npos) << drop;
+        ASSERT_EQ(check["drops"].size(), check["input"]["drops"].get<size_t>());
+        for (const json& d : check["drops"]) {
+            char line[96];
+            std::snprintf(line, sizeof line, "%08llX: Drop PID 0x%04X expected %d found %d missing %d",
+                          d["packet"].get<long long>(), d["pid"].get<int>(), d["expected"].get<int>(),
+                          d["found"].get<int>(), d["missing"].get<int>());
+            EXPECT_NE(text.find(line + at_time(d["time"])), std::string::npos) << d;
+        }
+        ASSERT_EQ(check["pcr_gaps"].size(), check["input"]["pcr_gaps"].get<size_t>());
+        ASSERT_GE(check["pcr_gaps"].size(), 1u);
+        for (const json& g : check["pcr_gaps"]) {
+            const long long ms = std::llround(g["seconds"].get<double>() * 1000);
+            char line[96];
+            std::snprintf(line, sizeof line, "%08llX: PCR gap PID 0x%04X %s%lld.%03lld s",
+                          g["packet"].get<long long>(), g["pid"].get<int>(), ms < 0 ? "-" : "",
+                          std::llabs(ms) / 1000, std::llabs(ms) % 1000);
+            EXPECT_NE(text.find(line + at_time(g["time"])), std::string::npos) << g;
+        }
         EXPECT_EQ(check["pids"].size(), 27u);
+        for (const json& p : check["pids"]) {  // the summary's rows
+            char row[320];
+            std::snprintf(row, sizeof row, "\n0x%04X %12llu %8llu %8llu %9llu %10llu %8llu%s%s %s\n",
+                          p["pid"].get<int>(), p["packets"].get<unsigned long long>(),
+                          p["drops"].get<unsigned long long>(), p["errors"].get<unsigned long long>(),
+                          p["scrambled"].get<unsigned long long>(), p["duplicates"].get<unsigned long long>(),
+                          p["pcr_gaps"].get<unsigned long long>(), extraction ? " " : "",
+                          extraction ? (p["written"].get<bool>() ? "yes    " : "no     ") : "",
+                          p["content"].get<std::string>().c_str());
+            EXPECT_NE(text.find(row), std::string::npos) << row;
+        }
         EXPECT_EQ(check["drops_not_listed"], 0);
         EXPECT_TRUE(doc["parts"].is_null());
     }
