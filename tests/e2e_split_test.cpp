@@ -72,7 +72,7 @@ const std::string kEventB = "event=000B start=20240401-210000";
 const std::string kSlashName = "a／b_c";
 const std::string kLongName = [] {
     std::string name;
-    for (int i = 0; i < 84; ++i) name += "亜";  // 252 bytes and ".ts"
+    for (int i = 0; i < 83; ++i) name += "亜";  // 249 bytes and ".mts": one more is 256
     return name;
 }();
 
@@ -114,9 +114,9 @@ TEST(Split, PartsOfCraftedStreams) {
         // The long title's section takes two packets.
         {"a long title cut at a character to fit 255 bytes",
          "PMLVAVPVV",
-         "sub/%t.ts",
-         {"Part 1: first=00000001 packets=6 event=000C start=20240401-210000 file=sub/" + kLongName + ".ts",
-          "Part 2: first=00000007 packets=3 " + kEventA + " file=sub/Ａ.ts"}},
+         "sub/%t.mts",
+         {"Part 1: first=00000001 packets=6 event=000C start=20240401-210000 file=sub/" + kLongName + ".mts",
+          "Part 2: first=00000007 packets=3 " + kEventA + " file=sub/Ａ.mts"}},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.what);
