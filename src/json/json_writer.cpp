@@ -1,5 +1,6 @@
 // The JSON writer. Nesting is a fixed stack; the document this tool writes
-// is five levels deep.
+// is five levels deep, and a deeper one would share the last entry, never
+// reach past it.
 #include "json_writer.h"
 
 #include <cstdint>
@@ -15,15 +16,17 @@ bool Has_member[MAX_DEPTH];  // whether the container at each depth has a value 
 
 const char REPLACEMENT[] = "\xEF\xBF\xBD";  // U+FFFD
 
+bool& has_member(int depth) { return Has_member[depth < MAX_DEPTH ? depth : MAX_DEPTH - 1]; }
+
 void put_quoted(const char* text, size_t length);
 
 // The comma and line end before a value, its indentation, and its key.
 void begin_value(const char* key) {
     if (Depth > 0) {
-        if (Has_member[Depth - 1]) std::fputc(',', Out);
+        if (has_member(Depth - 1)) std::fputc(',', Out);
         std::fputc('\n', Out);
         for (int i = 0; i < Depth; ++i) std::fputs("  ", Out);
-        Has_member[Depth - 1] = true;
+        has_member(Depth - 1) = true;
     }
     if (key != nullptr) {
         put_quoted(key, std::strlen(key));
@@ -34,14 +37,14 @@ void begin_value(const char* key) {
 void open_container(const char* key, char bracket) {
     begin_value(key);
     std::fputc(bracket, Out);
-    if (Depth < MAX_DEPTH) Has_member[Depth] = false;
+    has_member(Depth) = false;
     ++Depth;
 }
 
 // An empty container closes on its own line.
 void close_container(char bracket) {
     --Depth;
-    if (Depth < MAX_DEPTH && Has_member[Depth]) {
+    if (has_member(Depth)) {
         std::fputc('\n', Out);
         for (int i = 0; i < Depth; ++i) std::fputs("  ", Out);
     }
