@@ -42,8 +42,8 @@ inline void split_written_packet(const uint8_t* ts_packet) {
     if (Part_first < 0) Part_first = PKT_count;
 }
 
-// At the end of the input: closes the last part and prints its line. A
-// failure to write it ends the run.
+// Closes the part being written and prints its line (at a cut, and after the
+// last packet). A failure to write it ends the run.
 void end_split();
 // When the run ends early: the line of the part being written, if one is.
 void end_open_part();

@@ -6,8 +6,6 @@
 // output of the run without --split.
 #include "split.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -126,11 +124,7 @@ void take_present_event(const uint8_t* section, int length) {
 }
 
 void cut_part() {
-    if (!close_packet_output()) {
-        print_failure("Can't write Packet data\n");
-        swexit(1);
-    }
-    print_part_line();
+    end_split();
     Cut_pending = false;
     Part.number += 1;
     Part.event = Next_event;
