@@ -133,6 +133,7 @@ TEST(Split, PartsOfCraftedStreams) {
         const std::regex part_line("Part [^\n]* file=([^\n]*)\n");
         for (std::sregex_iterator i(r.out.begin(), r.out.end(), part_line), end; i != end; ++i) {
             std::string line = (*i)[0].str();
+            EXPECT_EQ(r.out[i->position() - 1], '\n') << line;  // on a line of its own
             // The part's own check, against a check of its file alone.
             const std::string file = dir.file((*i)[1].str());
             const std::string alone = run_tool({"-c", file}).out;
